@@ -1,0 +1,12 @@
+// The fixed texts of the dialogue.
+#ifndef VERRANT_DIALOGUE_TEXTS_H
+#define VERRANT_DIALOGUE_TEXTS_H
+
+// The banner, one row a text, each ending with its line feed.
+extern const char *const banner_rows[];
+extern const int banner_row_count;
+
+// The longest path the tree can hold; sizes the two path buffers.
+extern const char path_template[];
+
+#endif

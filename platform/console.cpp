@@ -1,0 +1,231 @@
+// Text-mode streams over the raw platform read and write, shared by every
+// platform: CR LF pairs become LF on input and LF becomes CR LF on output,
+// Ctrl-Z ends the data of a fill, output is line-buffered on a terminal and
+// block-buffered otherwise, and the end and failure flags stay set once set.
+#include "platform/console.h"
+
+#include <cstring>
+
+#include "platform/os.h"
+
+namespace {
+
+const int INPUT_CAPACITY = 4096;
+const int OUTPUT_CAPACITY = 65536;
+const char CTRL_Z = 0x1A;
+const int NO_FLUSH_CHARACTER = -1;
+
+// Standard input: one fill of bytes, already translated, and how far it is taken.
+struct InputStream {
+    int stream = STDIN_STREAM;
+    bool ready = false;        // set up at the first take
+    bool interactive = false;  // a terminal: flush line-buffered output before a fill
+    bool ended = false;        // end of input seen; no read is made after it
+    bool failed = false;       // a read failed; counts as end of input
+    bool held_cr = false;      // a CR ended the last fill; its partner is not known yet
+    int pos = 0;
+    int end = 0;
+    char bytes[INPUT_CAPACITY] = {};
+};
+
+// Standard output: bytes waiting to be written out.
+struct OutputStream {
+    int stream = STDOUT_STREAM;
+    bool ready = false;                        // set up at the first byte printed
+    bool failed = false;                       // a write failed; everything after it is dropped
+    int flush_character = NO_FLUSH_CHARACTER;  // line feed on a terminal, none for a file or pipe
+    int length = 0;
+    char bytes[OUTPUT_CAPACITY] = {};
+};
+
+// The two streams live for the whole run; every service below shares them.
+InputStream input;
+OutputStream output;
+
+void set_up_output() {
+    if (output.ready) return;
+    output.ready = true;
+    output.flush_character = os_is_terminal(output.stream) ? '\n' : NO_FLUSH_CHARACTER;
+}
+
+// Writes out the pending bytes; a refused or short write fails the stream.
+void drain_output() {
+    if (output.length == 0 || output.failed) return;
+    int written = os_write(output.stream, output.bytes, output.length);
+    if (written != output.length) output.failed = true;
+    output.length = 0;
+}
+
+// Appends bytes that hold no line feed; returns false once the stream failed.
+bool put_plain(const char *bytes, int count) {
+    while (count > 0 && !output.failed) {
+        if (output.length == OUTPUT_CAPACITY) drain_output();
+        int room = OUTPUT_CAPACITY - output.length;
+        int step = count < room ? count : room;
+        memcpy(output.bytes + output.length, bytes, step);
+        output.length += step;
+        bytes += step;
+        count -= step;
+    }
+    return !output.failed;
+}
+
+// Appends the CR LF pair that stands for one line feed.
+bool put_line_end() {
+    if (!put_plain("\r\n", 2)) return false;
+    if (output.flush_character == '\n') drain_output();
+    return true;
+}
+
+// Hands count bytes to the stream; returns how many were taken before a refusal.
+int put_text(const char *text, int count) {
+    int taken = 0;
+    while (taken < count) {
+        const char *start = text + taken;
+        const char *feed = static_cast<const char *>(memchr(start, '\n', count - taken));
+        int run = feed ? static_cast<int>(feed - start) : count - taken;
+        if (!put_plain(start, run)) return taken;
+        taken += run;
+        if (!feed) break;
+        if (!put_line_end()) return taken;
+        taken += 1;
+    }
+    return taken;
+}
+
+// Removes the CR of every CR LF pair in bytes; returns the new count.
+int join_line_ends(char *bytes, int count) {
+    int kept = 0;
+    for (int i = 0; i < count; i++) {
+        if (bytes[i] == '\r' && i + 1 < count && bytes[i + 1] == '\n') continue;
+        bytes[kept++] = bytes[i];
+    }
+    return kept;
+}
+
+// Marks the end of input, for good.
+bool end_input(bool failed) {
+    input.ended = true;
+    input.failed = input.failed || failed;
+    return false;
+}
+
+// Reads one fill into the input buffer; returns false when nothing came and
+// the input has therefore ended.
+bool fill_input() {
+    if (input.ended) return false;
+    if (!input.ready) {
+        input.ready = true;
+        input.interactive = os_is_terminal(input.stream);
+    }
+    if (input.interactive && output.ready && output.flush_character != NO_FLUSH_CHARACTER) {
+        drain_output();
+    }
+    for (;;) {
+        int count = 0;
+        if (input.held_cr) input.bytes[count++] = '\r';
+        input.held_cr = false;
+        int got = os_read(input.stream, input.bytes + count, INPUT_CAPACITY - count);
+        if (got < 0) return end_input(true);
+        const char *stop = static_cast<const char *>(memchr(input.bytes + count, CTRL_Z, got));
+        if (stop) got = static_cast<int>(stop - (input.bytes + count));
+        bool over = got == 0;
+        count += got;
+        // A CR at the very end may be the first half of a pair split across
+        // two fills, so it waits for the next fill unless the input is over.
+        if (!over && input.bytes[count - 1] == '\r') {
+            input.held_cr = true;
+            count -= 1;
+        }
+        input.pos = 0;
+        input.end = join_line_ends(input.bytes, count);
+        if (over) end_input(false);
+        if (input.end > 0) return true;
+        if (over) return false;
+    }
+}
+
+// Returns the next input byte (0 to 255), or -1 at end of input.
+int take_character() {
+    if (input.pos == input.end && !fill_input()) return -1;
+    return static_cast<unsigned char>(input.bytes[input.pos++]);
+}
+
+// Puts the byte just taken back at the front of the input; -1 puts nothing.
+void put_back(int character) {
+    if (character < 0) return;
+    input.bytes[--input.pos] = static_cast<char>(character);
+}
+
+bool is_white_space(int character) {
+    return character == ' ' || (character >= '\t' && character <= '\r');
+}
+
+}  // namespace
+
+int read_answer(char *buffer) {
+    int character = take_character();
+    while (is_white_space(character)) character = take_character();
+    if (character < 0) return -1;
+    buffer[0] = static_cast<char>(character);
+    int look_ahead = take_character();
+    buffer[1] = '\0';
+    put_back(look_ahead);
+    return 1;
+}
+
+char *to_upper_text(char *text) {
+    for (char *at = text; *at != '\0'; at++) {
+        if (*at >= 'a' && *at <= 'z') *at = static_cast<char>(*at - 0x20);
+    }
+    return text;
+}
+
+bool is_letter(char character) {
+    return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z');
+}
+
+int print_text(const char *text) {
+    set_up_output();
+    int count = static_cast<int>(strlen(text));
+    int taken = put_text(text, count);
+    if (output.flush_character != NO_FLUSH_CHARACTER) drain_output();
+    return taken == count ? count : -1;
+}
+
+int print_line(const char *text) {
+    set_up_output();
+    int count = static_cast<int>(strlen(text));
+    if (put_text(text, count) != count) return 1;
+    return put_line_end() && !output.failed ? 0 : 1;
+}
+
+int format_number(char *buffer, int value) {
+    // As "%03d": at least three characters, a minus sign counting as one.
+    char digits[12];
+    int count = 0;
+    unsigned magnitude =
+        value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    int width = value < 0 ? 2 : 3;
+    while (count < width) digits[count++] = '0';
+    int length = 0;
+    if (value < 0) buffer[length++] = '-';
+    while (count > 0) buffer[length++] = digits[--count];
+    buffer[length] = '\0';
+    return length;
+}
+
+int make_directory(const char *path) { return os_make_directory(path) == 0 ? 0 : -1; }
+
+void flush_output() { drain_output(); }
+
+void attach_console(int input_stream, int output_stream) {
+    input = InputStream{};
+    output = OutputStream{};
+    input.stream = input_stream;
+    output.stream = output_stream;
+}

@@ -1,0 +1,24 @@
+// The raw operating-system side of the console and of directory creation.
+// One file per platform defines these; everything above them is shared.
+#ifndef VERRANT_PLATFORM_OS_H
+#define VERRANT_PLATFORM_OS_H
+
+// Streams are named by number: 0 is standard input, 1 standard output.
+// Other numbers are passed through as descriptors where the platform has them.
+const int STDIN_STREAM = 0;
+const int STDOUT_STREAM = 1;
+
+// Reads up to cap bytes; returns the count read, 0 at end of data, -1 on failure.
+int os_read(int stream, char *buffer, int cap);
+
+// Writes up to length bytes; returns the count taken, -1 on failure.
+int os_write(int stream, const char *bytes, int length);
+
+// Returns true when the stream is attached to a terminal or console.
+bool os_is_terminal(int stream);
+
+// Creates the one directory named by a drive-letter path ("C:\a\b\");
+// returns 0 when it was created, -1 when it was not.
+int os_make_directory(const char *path);
+
+#endif

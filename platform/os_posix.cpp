@@ -1,0 +1,135 @@
+// The raw platform side on POSIX systems. A drive letter X leads to the folder
+// drive_root/x, and every backslash of a path separates two nested names.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "platform/os.h"
+
+// The folder that holds one folder per drive letter; fixed when the program is built.
+extern const char drive_root[];
+
+namespace {
+
+const int PATH_CAPACITY = 4096;
+const int FIRST_FREE_DESCRIPTOR = 3;
+
+// The parent folder of the last directory made, kept open so that its next
+// children are made relative to it instead of walking the whole path again.
+char parent_path[PATH_CAPACITY];  // drive-letter form, ending with a backslash
+int parent_path_length = -1;
+int parent_descriptor = -1;
+
+// A vanished reader of standard output must fail the write, not end the process.
+bool broken_pipe_ignored = false;
+
+// Writes the POSIX path of the first length characters of a drive-letter
+// path into mapped; returns false when the path is not of that form.
+bool map_path(const char *path, int length, char *mapped) {
+    if (length < 3 || path[1] != ':' || path[2] != '\\') return false;
+    char letter = path[0];
+    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 0x20);
+    if (letter < 'a' || letter > 'z') return false;
+    int root_length = static_cast<int>(strlen(drive_root));
+    if (root_length + length + 2 > PATH_CAPACITY) return false;
+    memcpy(mapped, drive_root, root_length);
+    int at = root_length;
+    mapped[at++] = '/';
+    mapped[at++] = letter;
+    for (int i = 2; i < length; i++) {
+        if (path[i] == '/') return false;
+        bool separator = path[i] == '\\';
+        if (separator && i + 1 < length && path[i + 1] == '\\') return false;
+        if (separator && i + 1 == length) break;  // the trailing backslash
+        mapped[at++] = separator ? '/' : path[i];
+    }
+    mapped[at] = '\0';
+    return true;
+}
+
+// Keeps descriptors 0 to 2 free, so that an open folder never stands in for
+// a closed standard stream; returns the descriptor to use, or -1.
+int above_standard_streams(int descriptor) {
+    if (descriptor < 0 || descriptor >= FIRST_FREE_DESCRIPTOR) return descriptor;
+    int moved = fcntl(descriptor, F_DUPFD_CLOEXEC, FIRST_FREE_DESCRIPTOR);
+    close(descriptor);
+    return moved;
+}
+
+// Returns an open descriptor of the folder named by the first length
+// characters of path, or -1 when it cannot be opened.
+int open_parent(const char *path, int length) {
+    if (length == parent_path_length && memcmp(path, parent_path, length) == 0) {
+        return parent_descriptor;
+    }
+    if (parent_descriptor >= 0) close(parent_descriptor);
+    parent_descriptor = -1;
+    parent_path_length = -1;
+    char mapped[PATH_CAPACITY];
+    if (!map_path(path, length, mapped)) return -1;
+    int descriptor = open(mapped, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    descriptor = above_standard_streams(descriptor);
+    if (descriptor < 0) return -1;
+    memcpy(parent_path, path, length);
+    parent_path_length = length;
+    parent_descriptor = descriptor;
+    return descriptor;
+}
+
+bool is_plain_name(const char *name) {
+    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+           strchr(name, '/') == nullptr;
+}
+
+}  // namespace
+
+int os_read(int stream, char *buffer, int cap) {
+    for (;;) {
+        ssize_t got = read(stream, buffer, cap);
+        if (got >= 0) return static_cast<int>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
+int os_write(int stream, const char *bytes, int length) {
+    if (!broken_pipe_ignored) {
+        signal(SIGPIPE, SIG_IGN);
+        broken_pipe_ignored = true;
+    }
+    int taken = 0;
+    while (taken < length) {
+        ssize_t wrote = write(stream, bytes + taken, length - taken);
+        if (wrote > 0)
+            taken += static_cast<int>(wrote);
+        else if (wrote < 0 && errno == EINTR)
+            continue;
+        else
+            return taken > 0 ? taken : -1;
+    }
+    return taken;
+}
+
+bool os_is_terminal(int stream) { return isatty(stream) == 1; }
+
+int os_make_directory(const char *path) {
+    int length = static_cast<int>(strlen(path));
+    int name_end = length > 0 && path[length - 1] == '\\' ? length - 1 : length;
+    int name_start = name_end;
+    while (name_start > 0 && path[name_start - 1] != '\\') name_start--;
+    if (name_start == 0 || name_end - name_start >= PATH_CAPACITY) return -1;
+    char name[PATH_CAPACITY];
+    memcpy(name, path + name_start, name_end - name_start);
+    name[name_end - name_start] = '\0';
+    if (!is_plain_name(name)) return -1;
+    int parent = open_parent(path, name_start);
+    if (parent >= 0) return mkdirat(parent, name, 0777) == 0 ? 0 : -1;
+    // The parent cannot be opened (most often it does not exist): the full
+    // path gives the answer the system gives.
+    char mapped[PATH_CAPACITY];
+    if (!map_path(path, length, mapped)) return -1;
+    return mkdir(mapped, 0777) == 0 ? 0 : -1;
+}
