@@ -27,6 +27,12 @@ int parent_descriptor = -1;
 // A vanished reader of standard output must fail the write, not end the process.
 bool broken_pipe_ignored = false;
 
+// True when the name between two backslashes can stand as one folder name.
+bool is_plain_name(const char *name, int length) {
+    if (length == 0 || memchr(name, '/', length) != nullptr) return false;
+    return !(name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')));
+}
+
 // Writes the POSIX path of the first length characters of a drive-letter
 // path into mapped; returns false when the path is not of that form.
 bool map_path(const char *path, int length, char *mapped) {
@@ -40,12 +46,14 @@ bool map_path(const char *path, int length, char *mapped) {
     int at = root_length;
     mapped[at++] = '/';
     mapped[at++] = letter;
-    for (int i = 2; i < length; i++) {
-        if (path[i] == '/') return false;
-        bool separator = path[i] == '\\';
-        if (separator && i + 1 < length && path[i + 1] == '\\') return false;
-        if (separator && i + 1 == length) break;  // the trailing backslash
-        mapped[at++] = separator ? '/' : path[i];
+    for (int start = 3; start < length;) {
+        const char *stop = static_cast<const char *>(memchr(path + start, '\\', length - start));
+        int end = stop ? static_cast<int>(stop - path) : length;
+        if (!is_plain_name(path + start, end - start)) return false;
+        mapped[at++] = '/';
+        memcpy(mapped + at, path + start, end - start);
+        at += end - start;
+        start = end + 1;
     }
     mapped[at] = '\0';
     return true;
@@ -78,11 +86,6 @@ int open_parent(const char *path, int length) {
     parent_path_length = length;
     parent_descriptor = descriptor;
     return descriptor;
-}
-
-bool is_plain_name(const char *name) {
-    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
-           strchr(name, '/') == nullptr;
 }
 
 }  // namespace
@@ -124,7 +127,7 @@ int os_make_directory(const char *path) {
     char name[PATH_CAPACITY];
     memcpy(name, path + name_start, name_end - name_start);
     name[name_end - name_start] = '\0';
-    if (!is_plain_name(name)) return -1;
+    if (!is_plain_name(name, name_end - name_start)) return -1;
     int parent = open_parent(path, name_start);
     if (parent >= 0) return mkdirat(parent, name, 0777) == 0 ? 0 : -1;
     // The parent cannot be opened (most often it does not exist): the full

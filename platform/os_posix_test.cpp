@@ -1,0 +1,71 @@
+// Directory creation on real folders: drive letters lead to ./drives here.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/console.h"
+#include "tests/run_program.h"
+
+namespace {
+
+class MakeDirectory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
+        ASSERT_EQ(chdir(folder_.path.c_str()), 0);
+        make_folders("drives/c");
+    }
+    void TearDown() override { ASSERT_EQ(chdir(previous_), 0); }
+
+    static bool is_folder(const std::string &path) {
+        struct stat info;
+        return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+
+    TempFolder folder_;
+    char previous_[4096];
+};
+
+TEST_F(MakeDirectory, CreatesExactlyTheNamedFolder) {
+    EXPECT_EQ(make_directory("C:\\1_100billion\\"), 0);
+    EXPECT_TRUE(is_folder("drives/c/1_100billion"));
+    EXPECT_EQ(make_directory("c:\\1_100billion\\001_billion\\"), 0);
+    EXPECT_EQ(make_directory("C:\\1_100billion\\002_billion"), 0);
+    EXPECT_EQ(folders_below("drives/c", "C:\\"),
+              (std::vector<std::string>{"C:\\1_100billion\\", "C:\\1_100billion\\001_billion\\",
+                                        "C:\\1_100billion\\002_billion\\"}));
+}
+
+TEST_F(MakeDirectory, FailsWithoutEffect) {
+    EXPECT_EQ(make_directory("C:\\r\\"), 0);
+    EXPECT_EQ(make_directory("C:\\r\\"), -1);               // already there
+    EXPECT_EQ(make_directory("C:\\missing\\child\\"), -1);  // no parent
+    EXPECT_EQ(make_directory("Q:\\r\\"), -1);               // no such drive
+    write_file("drives/c/file", "");
+    EXPECT_EQ(make_directory("C:\\file\\"), -1);  // a file has the name
+    EXPECT_EQ(make_directory("C:\\file\\x\\"), -1);
+    EXPECT_EQ(make_directory("C:\\"), -1);            // names no folder
+    EXPECT_EQ(make_directory("C:\\r\\..\\s\\"), -1);  // not a plain name
+    EXPECT_EQ(make_directory("C:\\a/b\\"), -1);
+    EXPECT_EQ(make_directory("1:\\r\\"), -1);
+    EXPECT_EQ(folders_below("drives/c", "C:\\"), (std::vector<std::string>{"C:\\r\\"}));
+}
+
+TEST_F(MakeDirectory, EveryCallAsksTheFileSystemAfresh) {
+    // The children of one parent are made relative to it; what happens to
+    // the folders in between must still show in every answer.
+    EXPECT_EQ(make_directory("C:\\p\\"), 0);
+    EXPECT_EQ(make_directory("C:\\p\\a\\"), 0);
+    ASSERT_EQ(rmdir("drives/c/p/a"), 0);
+    EXPECT_EQ(make_directory("C:\\p\\a\\"), 0);
+    EXPECT_EQ(make_directory("C:\\p\\a\\"), -1);
+    // A parent that could not be made is tried again for each child.
+    EXPECT_EQ(make_directory("C:\\gone\\x\\"), -1);
+    make_folders("drives/c/gone");
+    EXPECT_EQ(make_directory("C:\\gone\\x\\"), 0);
+    EXPECT_TRUE(is_folder("drives/c/gone/x"));
+}
+
+}  // namespace

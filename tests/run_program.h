@@ -1,0 +1,64 @@
+// Runs a built program as a child process on real pipes, files and folders,
+// and looks at the folders it left.
+#ifndef VERRANT_TESTS_RUN_PROGRAM_H
+#define VERRANT_TESTS_RUN_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+// How the child's standard input is given.
+enum class InputKind { Pipe, File, Closed, Directory };
+// Where the child's standard output goes.
+enum class OutputKind { Pipe, File, DevFull, Closed, ReaderGone };
+
+struct RunOptions {
+    std::vector<std::string> command;
+    std::string input;
+    InputKind input_kind = InputKind::Pipe;
+    OutputKind output_kind = OutputKind::Pipe;
+    std::vector<std::string> environment;  // NAME=VALUE added to the child's
+    size_t input_chunk = 0;                // >0: write input this many bytes at a time
+    int chunk_pause_ms = 0;
+    std::string working_folder = ".";
+    size_t kill_after_output = 0;  // >0: kill the child once this much output came
+    int timeout_seconds = 120;     // the child is killed after this long
+};
+
+struct RunResult {
+    std::string output;  // standard output (empty for the kinds that lose it)
+    std::string error;   // standard error
+    bool exited = false;
+    int exit_status = -1;
+    int signal = 0;
+};
+
+RunResult run_program(const RunOptions &options);
+
+// A fresh folder under the system's temporary folder, removed with everything
+// in it when the test ends.
+struct TempFolder {
+    std::string path;
+    TempFolder();
+    ~TempFolder();
+    // Removes path and everything below it.
+    static void remove_all(const std::string &path);
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+};
+
+// Every folder below root, as drive-letter paths "X:\a\b\" (root's own
+// name is given by prefix), sorted.
+std::vector<std::string> folders_below(const std::string &root, const std::string &prefix);
+
+// The lines of text that look like echoed folder paths "X:\...\", in order,
+// with any "Failed to write " in front kept.
+std::vector<std::string> echoed_paths(const std::string &transcript);
+
+// Turns every LF into CR LF.
+std::string with_crlf(const std::string &text);
+
+void make_folders(const std::string &path);
+void write_file(const std::string &path, const std::string &bytes);
+std::string read_file(const std::string &path);
+
+#endif
