@@ -1,6 +1,8 @@
 // Directory creation on real folders: drive letters lead to ./drives here.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -66,6 +68,28 @@ TEST_F(MakeDirectory, EveryCallAsksTheFileSystemAfresh) {
     make_folders("drives/c/gone");
     EXPECT_EQ(make_directory("C:\\gone\\x\\"), 0);
     EXPECT_TRUE(is_folder("drives/c/gone/x"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MakeDirectory, OpenFoldersNeverTakeTheStandardStreamsPlaces) {
+    pid_t child = fork();
+    if (child == 0) {
+        // With the standard streams closed, the parent folder that is
+        // opened on the way must land above them.
+        close(0);
+        close(1);
+        close(2);
+        bool made = make_directory("C:\\p\\") == 0 && make_directory("C:\\p\\q\\") == 0;
+        bool free = fcntl(0, F_GETFD) == -1 && fcntl(1, F_GETFD) == -1 && fcntl(2, F_GETFD) == -1;
+        _exit(made && free ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(is_folder("drives/c/p/q"));
 }
 
 }  // namespace

@@ -1,0 +1,214 @@
+// Faults a user can meet, on the real program: full and read-only drives,
+// outputs and inputs that cannot be used, hostile input, and a heap that
+// refuses a request.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/program.h"
+#include "tests/transcripts.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_SANITIZER 1
+#endif
+#endif
+#ifndef UNDER_SANITIZER
+#define UNDER_SANITIZER 0
+#endif
+
+namespace {
+
+const std::string kPrompt = "        Type the destination drive letter + press enter to begin:\n";
+const std::string kSuccess = "       Congratulations! Process is complete\n";
+const std::string kFailed = "       Sorry; we failed to complete the process\nC:\\1_100billion\\\n";
+
+class Faults : public ::testing::Test {
+  protected:
+    void SetUp() override { drive_ = drives_.add('c'); }
+
+    RunOptions options(const std::string &input) { return drives_.options(input); }
+
+    // Runs the program with the drive folder mounted as the given file system,
+    // inside a mount namespace of its own.
+    RunOptions with_mount(const std::string &input, const std::string &mount_options) {
+        RunOptions run = options(input);
+        std::string script = "mount -t tmpfs -o " + mount_options +
+                             " verrant-test drives/c && exec " + VERRANT_WIDTH2_PROGRAM;
+        run.command = {"unshare", "-m", "--propagation", "private", "sh", "-c", script};
+        return run;
+    }
+
+    static bool mount_namespaces_allowed() {
+        return system(
+                   "unshare -m --propagation private sh -c "
+                   "'mount -t tmpfs -o size=64k none /mnt' >/dev/null 2>&1") == 0;
+    }
+
+    size_t folders_made() { return folders_below(drive_, "C:\\").size(); }
+
+    static void expect_clean_exit(const RunResult &result) {
+        EXPECT_TRUE(result.exited) << "signal " << result.signal;
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(result.error, "");
+    }
+
+    Drives drives_{width2_program()};
+    std::string drive_;
+};
+
+// Every path of the width-2 walk, in the order it is made.
+std::vector<std::string> walk_order() { return echoed_paths(with_crlf(full_transcript('c', ""))); }
+
+TEST_F(Faults, ADriveThatFillsUpReportsEveryLaterFolder) {
+    if (!mount_namespaces_allowed()) GTEST_SKIP() << "mount namespaces are not permitted here";
+    RunResult result = run_program(with_mount("y\nc\n", "nr_inodes=40,size=1m"));
+    expect_clean_exit(result);
+    std::vector<std::string> echoed = echoed_paths(result.output);
+    std::vector<std::string> expected = walk_order();
+    ASSERT_EQ(echoed.size(), expected.size());
+    // Folders are made until the file system is full; from then on every
+    // folder, in the failed ones too, is tried and reported.
+    size_t made = 0;
+    while (made < echoed.size() && echoed[made] == expected[made]) made++;
+    EXPECT_GT(made, 10u);
+    EXPECT_LT(made, expected.size());
+    for (size_t i = made; i < expected.size(); i++) {
+        EXPECT_EQ(echoed[i], "Failed to write " + expected[i]);
+    }
+    EXPECT_EQ(result.output.substr(result.output.size() - with_crlf(kSuccess).size()),
+              with_crlf(kSuccess));
+    std::string failure = with_crlf("Failed to write " + expected[made] + "\n\n");
+    EXPECT_NE(result.output.find(failure), std::string::npos);
+}
+
+TEST_F(Faults, AReadOnlyDriveFailsAtTheRoot) {
+    if (!mount_namespaces_allowed()) GTEST_SKIP() << "mount namespaces are not permitted here";
+    RunResult result = run_program(with_mount("y\nc\n", "ro,size=64k"));
+    expect_clean_exit(result);
+    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt + kFailed));
+}
+
+TEST_F(Faults, OutputThatCannotBeWrittenLosesNoFolder) {
+    for (OutputKind kind : {OutputKind::DevFull, OutputKind::ReaderGone, OutputKind::Closed}) {
+        RunOptions run = options("y\nc\n");
+        run.output_kind = kind;
+        RunResult result = run_program(run);
+        expect_clean_exit(result);
+        EXPECT_EQ(folders_made(), 127u) << static_cast<int>(kind);
+        TempFolder::remove_all(drive_ + "/1_100billion");
+    }
+}
+
+TEST_F(Faults, InputThatCannotBeReadCountsAsTheEnd) {
+    for (InputKind kind : {InputKind::Directory, InputKind::Closed}) {
+        RunOptions run = options("");
+        run.input_kind = kind;
+        RunResult result = run_program(run);
+        expect_clean_exit(result);
+        EXPECT_EQ(result.output, with_crlf(kOpening));
+    }
+}
+
+TEST_F(Faults, HostileInputShapes) {
+    std::string tree = with_crlf(full_transcript('c', kPrompt));
+    // A megabyte of blanks before each answer.
+    std::string blanks(1 << 20, ' ');
+    RunResult result = run_program(options(blanks + "y" + blanks + "\n" + blanks + "c\n"));
+    expect_clean_exit(result);
+    EXPECT_EQ(result.output, tree);
+    TempFolder::remove_all(drive_ + "/1_100billion");
+    // One byte at a time.
+    RunOptions slow = options("\r\n y\r\n\tc\r\n");
+    slow.input_chunk = 1;
+    slow.chunk_pause_ms = 5;
+    result = run_program(slow);
+    EXPECT_EQ(result.output, tree);
+    TempFolder::remove_all(drive_ + "/1_100billion");
+    // Ctrl-Z within a fill drops the rest of that fill: the drive answer is lost.
+    result = run_program(options("y\x1a\nc\n"));
+    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt));
+    // NUL bytes answer nothing usable.
+    result = run_program(options(std::string("\0\ny\n\0\n\0c\n", 10)));
+    std::string reenter = "       Please re-enter a hard drive letter: \n";
+    EXPECT_EQ(result.output,
+              with_crlf(full_transcript(
+                  'c', "Invalid entry!\nContinue? Y(yes)/N(no)\n" + kPrompt + reenter + reenter)));
+    EXPECT_EQ(folders_made(), 127u);
+}
+
+// Runs the program with the heap refusing the nth request of size bytes.
+RunResult refusing(Faults &, const RunOptions &base, int size, int nth) {
+    RunOptions run = base;
+    run.environment.push_back(std::string("LD_PRELOAD=") + VERRANT_REFUSE_ALLOC_LIBRARY);
+    run.environment.push_back("REFUSE_MALLOC_SIZE=" + std::to_string(size));
+    run.environment.push_back("REFUSE_MALLOC_NTH=" + std::to_string(nth));
+    return run_program(run);
+}
+
+TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
+    if (UNDER_SANITIZER) GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
+    struct Case {
+        int size, nth;
+        const char *message;
+    } cases[] = {
+        {2, 1, "       Failed to free theEnd\n"},
+        {4, 1, "        Failed to free pint_a_2_str\n"},
+        {103, 1, "       Failed to free pdir\n"},
+        {2, 2, "       Failed to free pdriveLetter\n"},
+        {103, 2, "       Failed to free pdir_level\n"},
+    };
+    for (const Case &c : cases) {
+        RunResult result = refusing(*this, options("y\nc\n"), c.size, c.nth);
+        expect_clean_exit(result);
+        EXPECT_EQ(result.output, with_crlf(c.message)) << c.size << " " << c.nth;
+        EXPECT_EQ(folders_made(), 0u);
+    }
+}
+
+TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
+    if (UNDER_SANITIZER) GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
+    // The first level's buffer: the root is made, nothing below it.
+    RunResult result = refusing(*this, options("y\nc\n"), 132, 1);
+    expect_clean_exit(result);
+    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt + "C:\\1_100billion\\\n\n" + kSuccess));
+    EXPECT_EQ(folders_made(), 1u);
+    TempFolder::remove_all(drive_ + "/1_100billion");
+    // The third entry is level 3 under the first level 2 folder: only the
+    // folders below that one are missing.
+    result = refusing(*this, options("y\nc\n"), 132, 3);
+    expect_clean_exit(result);
+    const std::string parent = "C:\\1_100billion\\001_billion\\001_10000_million\\";
+    std::vector<std::string> expected;
+    for (const std::string &path : walk_order()) {
+        if (path.size() == parent.size() || path.rfind(parent, 0) != 0) expected.push_back(path);
+    }
+    EXPECT_EQ(echoed_paths(result.output), expected);
+    EXPECT_EQ(folders_made(), expected.size());
+    EXPECT_EQ(expected.size(), 127u - 30u);
+}
+
+TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
+    if (UNDER_SANITIZER) GTEST_SKIP() << "valgrind cannot run a sanitized program";
+    if (system("command -v valgrind >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "valgrind is not installed";
+    RunOptions run = options("y\nc\n");
+    run.command = {"valgrind",
+                   "-q",
+                   "--error-exitcode=99",
+                   "--leak-check=full",
+                   "--show-leak-kinds=all",
+                   "--errors-for-leak-kinds=all",
+                   VERRANT_WIDTH2_PROGRAM};
+    RunResult result = run_program(run);
+    expect_clean_exit(result);
+    EXPECT_EQ(result.output, with_crlf(full_transcript('c', kPrompt)));
+}
+
+}  // namespace
