@@ -11,7 +11,7 @@
 namespace {
 
 const int INPUT_CAPACITY = 4096;
-const int OUTPUT_CAPACITY = 65536;
+const int OUTPUT_CAPACITY = 16384;
 const char CTRL_Z = 0x1A;
 const int NO_FLUSH_CHARACTER = -1;
 
