@@ -36,27 +36,47 @@ bool read_until(int master, std::string &seen, const std::string &tail) {
     return false;
 }
 
-TEST(Terminal, EveryPromptIsVisibleBeforeItsAnswer) {
+// A pseudo-terminal with the program on its far side, in a folder with drive C.
+struct TerminalRun {
     TempFolder folder;
-    make_folders(folder.path + "/drives/c");
-    int master, slave;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    termios mode;
-    tcgetattr(slave, &mode);
-    mode.c_lflag &= ~ECHO;   // keep the transcript to what the program prints
-    mode.c_oflag &= ~OPOST;  // and its bytes unchanged
-    tcsetattr(slave, TCSANOW, &mode);
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(slave, 0);
-        dup2(slave, 1);
-        close(master);
-        if (chdir(folder.path.c_str()) != 0) _exit(126);
-        execl(VERRANT_WIDTH2_PROGRAM, VERRANT_WIDTH2_PROGRAM, nullptr);
-        _exit(127);
+    int master = -1;
+    int slave = -1;
+    pid_t child = -1;
+
+    TerminalRun() {
+        make_folders(folder.path + "/drives/c");
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return;
+        termios mode;
+        tcgetattr(slave, &mode);
+        mode.c_lflag &= ~ECHO;   // keep the transcript to what the program prints
+        mode.c_oflag &= ~OPOST;  // and its bytes unchanged
+        tcsetattr(slave, TCSANOW, &mode);
+        child = fork();
+        if (child == 0) {
+            dup2(slave, 0);
+            dup2(slave, 1);
+            close(master);
+            if (chdir(folder.path.c_str()) != 0) _exit(126);
+            execl(VERRANT_WIDTH2_PROGRAM, VERRANT_WIDTH2_PROGRAM, nullptr);
+            _exit(127);
+        }
     }
-    // The parent keeps the terminal open too, so that no output is lost to a
-    // hang-up when the program ends.
+
+    // Waits for the program; true when it ended with status 0. The parent
+    // keeps the terminal open until then, so no output is lost to a hang-up.
+    bool ended_cleanly() {
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(slave);
+        close(master);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+};
+
+TEST(Terminal, EveryPromptIsVisibleBeforeItsAnswer) {
+    TerminalRun run;
+    ASSERT_GT(run.child, 0);
+    int master = run.master;
     std::string seen;
     // Nothing is typed until each prompt has arrived in full.
     ASSERT_TRUE(read_until(master, seen, "to exit \r\n")) << seen;
@@ -67,16 +87,22 @@ TEST(Terminal, EveryPromptIsVisibleBeforeItsAnswer) {
     ASSERT_EQ(write(master, "c\n", 2), 2);
     ASSERT_TRUE(read_until(master, seen, "complete\r\n"))
         << ::testing::PrintToString(seen.substr(seen.size() > 60 ? seen.size() - 60 : 0));
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(slave);
-    close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(run.ended_cleanly());
     std::string asked =
         "        Type the destination drive letter + press enter to begin:\n"
         "       Attempting to write a billion folders to a floppy drive is pretty "
         "stupid.\n       Please re-enter a hard drive letter: \n";
     EXPECT_EQ(seen, with_crlf(full_transcript('c', asked)));
+}
+
+TEST(Terminal, CtrlDAtTheFirstQuestionAnswersN) {
+    TerminalRun run;
+    ASSERT_GT(run.child, 0);
+    std::string seen;
+    ASSERT_TRUE(read_until(run.master, seen, "to exit \r\n")) << seen;
+    ASSERT_EQ(write(run.master, "\x04", 1), 1);
+    EXPECT_TRUE(run.ended_cleanly());
+    EXPECT_EQ(seen, with_crlf(kOpening));
 }
 
 }  // namespace
