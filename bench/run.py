@@ -66,19 +66,8 @@ def timed(command, cwd, stdin_path=None, stdout_path=None):
     return seconds, usage.ru_maxrss
 
 
-def settle():
-    """Drops the kernel's cached dentries and inodes, so each trial starts alike."""
-    os.sync()
-    try:
-        with open("/proc/sys/vm/drop_caches", "w") as f:
-            f.write("2\n")
-    except OSError:
-        pass
-
-
 def run_once(name, args, work, drive):
     """One trial of one contender on a fresh drive; returns (seconds, rusage peak)."""
-    settle()
     mount_tmpfs(drive)
     try:
         if name == "verrant":
