@@ -144,7 +144,7 @@ TEST_F(Faults, HostileInputShapes) {
 }
 
 // Runs the program with the heap refusing the nth request of size bytes.
-RunResult refusing(Faults &, const RunOptions &base, int size, int nth) {
+RunResult refusing(const RunOptions &base, int size, int nth) {
     RunOptions run = base;
     run.environment.push_back(std::string("LD_PRELOAD=") + VERRANT_REFUSE_ALLOC_LIBRARY);
     run.environment.push_back("REFUSE_MALLOC_SIZE=" + std::to_string(size));
@@ -165,7 +165,7 @@ TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
         {103, 2, "       Failed to free pdir_level\n"},
     };
     for (const Case &c : cases) {
-        RunResult result = refusing(*this, options("y\nc\n"), c.size, c.nth);
+        RunResult result = refusing(options("y\nc\n"), c.size, c.nth);
         expect_clean_exit(result);
         EXPECT_EQ(result.output, with_crlf(c.message)) << c.size << " " << c.nth;
         EXPECT_EQ(folders_made(), 0u);
@@ -175,14 +175,14 @@ TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
 TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
     if (UNDER_SANITIZER) GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
     // The first level's buffer: the root is made, nothing below it.
-    RunResult result = refusing(*this, options("y\nc\n"), 132, 1);
+    RunResult result = refusing(options("y\nc\n"), 132, 1);
     expect_clean_exit(result);
     EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt + "C:\\1_100billion\\\n\n" + kSuccess));
     EXPECT_EQ(folders_made(), 1u);
     TempFolder::remove_all(drive_ + "/1_100billion");
     // The third entry is level 3 under the first level 2 folder: only the
     // folders below that one are missing.
-    result = refusing(*this, options("y\nc\n"), 132, 3);
+    result = refusing(options("y\nc\n"), 132, 3);
     expect_clean_exit(result);
     const std::string parent = "C:\\1_100billion\\001_billion\\001_10000_million\\";
     std::vector<std::string> expected;
