@@ -53,21 +53,19 @@ def used_inodes(path):
 
 
 def timed(command, cwd, stdin_path=None, stdout_path=None):
-    """Runs command; returns its seconds and peak resident memory in KiB."""
+    """Runs command; returns its seconds."""
     stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
     stdout = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     start = time.perf_counter()
-    child = subprocess.Popen(command, cwd=cwd, stdin=stdin, stdout=stdout)
-    _, status, usage = os.wait4(child.pid, 0)
+    status = subprocess.run(command, cwd=cwd, stdin=stdin, stdout=stdout).returncode
     seconds = time.perf_counter() - start
-    child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0:
-        sys.exit("%s failed with status %d" % (command[0], child.returncode))
-    return seconds, usage.ru_maxrss
+    if status != 0:
+        sys.exit("%s failed with status %d" % (command[0], status))
+    return seconds
 
 
 def run_once(name, args, work, drive):
-    """One trial of one contender on a fresh drive; returns (seconds, rusage peak)."""
+    """One trial of one contender on a fresh drive; returns its seconds."""
     mount_tmpfs(drive)
     try:
         if name == "verrant":
@@ -115,7 +113,7 @@ def peak_memory(program, work, drive, answers):
 
     Its output goes through a narrow pipe that is read slowly, so the program is
     still there, blocked in its last write, when its high-water mark is read.
-    (The rusage figure would count the memory of the launcher before exec.)
+    (The rusage figure would count the launcher's memory from before exec.)
     """
     mount_tmpfs(drive)
     try:
@@ -174,7 +172,7 @@ def main():
     for repeat in range(args.repeats):
         # Each round starts with another contender, so none always follows the same one.
         for name in names[repeat % len(names):] + names[:repeat % len(names)]:
-            seconds[name].append(run_once(name, args, work, drive)[0])
+            seconds[name].append(run_once(name, args, work, drive))
     output_bytes = os.path.getsize(args.output)
     # The shared library pages counted in the peak vary from run to run, so
     # each width is measured five times and the medians kept.

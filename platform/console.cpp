@@ -110,6 +110,22 @@ bool end_input(bool failed) {
     return false;
 }
 
+// Before the program waits at a terminal, whatever it printed must be visible.
+void flush_before_waiting() {
+    if (input.interactive && output.ready && output.flush_character != NO_FLUSH_CHARACTER) {
+        drain_output();
+    }
+}
+
+// Reads once into the buffer after its first kept bytes; returns the count
+// of new bytes up to any Ctrl-Z, or -1 when the read failed.
+int read_up_to_ctrl_z(int kept) {
+    int got = os_read(input.stream, input.bytes + kept, INPUT_CAPACITY - kept);
+    if (got <= 0) return got;
+    const char *stop = static_cast<const char *>(memchr(input.bytes + kept, CTRL_Z, got));
+    return stop ? static_cast<int>(stop - (input.bytes + kept)) : got;
+}
+
 // Reads one fill into the input buffer; returns false when nothing came and
 // the input has therefore ended.
 bool fill_input() {
@@ -118,30 +134,23 @@ bool fill_input() {
         input.ready = true;
         input.interactive = os_is_terminal(input.stream);
     }
-    if (input.interactive && output.ready && output.flush_character != NO_FLUSH_CHARACTER) {
-        drain_output();
-    }
+    flush_before_waiting();
     for (;;) {
-        int count = 0;
-        if (input.held_cr) input.bytes[count++] = '\r';
+        int count = input.held_cr ? 1 : 0;
+        if (input.held_cr) input.bytes[0] = '\r';
         input.held_cr = false;
-        int got = os_read(input.stream, input.bytes + count, INPUT_CAPACITY - count);
+        int got = read_up_to_ctrl_z(count);
         if (got < 0) return end_input(true);
-        const char *stop = static_cast<const char *>(memchr(input.bytes + count, CTRL_Z, got));
-        if (stop) got = static_cast<int>(stop - (input.bytes + count));
         bool over = got == 0;
         count += got;
         // A CR at the very end may be the first half of a pair split across
         // two fills, so it waits for the next fill unless the input is over.
-        if (!over && input.bytes[count - 1] == '\r') {
-            input.held_cr = true;
-            count -= 1;
-        }
+        input.held_cr = !over && input.bytes[count - 1] == '\r';
+        if (input.held_cr) count -= 1;
         input.pos = 0;
         input.end = join_line_ends(input.bytes, count);
         if (over) end_input(false);
-        if (input.end > 0) return true;
-        if (over) return false;
+        if (input.end > 0 || over) return input.end > 0;
     }
 }
 

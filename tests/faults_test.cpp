@@ -25,9 +25,8 @@
 
 namespace {
 
-const std::string kPrompt = "        Type the destination drive letter + press enter to begin:\n";
-const std::string kSuccess = "       Congratulations! Process is complete\n";
-const std::string kFailed = "       Sorry; we failed to complete the process\nC:\\1_100billion\\\n";
+const std::string kAsked = kPrompt + "\n";
+const std::string kRootFailed = kFailed + "C:\\1_100billion\\\n";
 
 class Faults : public ::testing::Test {
   protected:
@@ -92,7 +91,7 @@ TEST_F(Faults, AReadOnlyDriveFailsAtTheRoot) {
     if (!mount_namespaces_allowed()) GTEST_SKIP() << "mount namespaces are not permitted here";
     RunResult result = run_program(with_mount("y\nc\n", "ro,size=64k"));
     expect_clean_exit(result);
-    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt + kFailed));
+    EXPECT_EQ(result.output, with_crlf(kOpening + kAsked + kRootFailed));
 }
 
 TEST_F(Faults, OutputThatCannotBeWrittenLosesNoFolder) {
@@ -117,7 +116,7 @@ TEST_F(Faults, InputThatCannotBeReadCountsAsTheEnd) {
 }
 
 TEST_F(Faults, HostileInputShapes) {
-    std::string tree = with_crlf(full_transcript('c', kPrompt));
+    std::string tree = with_crlf(full_transcript('c', kAsked));
     // A megabyte of blanks before each answer.
     std::string blanks(1 << 20, ' ');
     RunResult result = run_program(options(blanks + "y" + blanks + "\n" + blanks + "c\n"));
@@ -133,13 +132,12 @@ TEST_F(Faults, HostileInputShapes) {
     TempFolder::remove_all(drive_ + "/1_100billion");
     // Ctrl-Z within a fill drops the rest of that fill: the drive answer is lost.
     result = run_program(options("y\x1a\nc\n"));
-    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt));
+    EXPECT_EQ(result.output, with_crlf(kOpening + kAsked));
     // NUL bytes answer nothing usable.
     result = run_program(options(std::string("\0\ny\n\0\n\0c\n", 10)));
-    std::string reenter = "       Please re-enter a hard drive letter: \n";
+    std::string reenter = kReenter + "\n";
     EXPECT_EQ(result.output,
-              with_crlf(full_transcript(
-                  'c', "Invalid entry!\nContinue? Y(yes)/N(no)\n" + kPrompt + reenter + reenter)));
+              with_crlf(full_transcript('c', kInvalid + kAsked + reenter + reenter)));
     EXPECT_EQ(folders_made(), 127u);
 }
 
@@ -177,7 +175,7 @@ TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
     // The first level's buffer: the root is made, nothing below it.
     RunResult result = refusing(options("y\nc\n"), 132, 1);
     expect_clean_exit(result);
-    EXPECT_EQ(result.output, with_crlf(kOpening + kPrompt + "C:\\1_100billion\\\n\n" + kSuccess));
+    EXPECT_EQ(result.output, with_crlf(kOpening + kAsked + "C:\\1_100billion\\\n\n" + kSuccess));
     EXPECT_EQ(folders_made(), 1u);
     TempFolder::remove_all(drive_ + "/1_100billion");
     // The third entry is level 3 under the first level 2 folder: only the
@@ -208,7 +206,7 @@ TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
                    VERRANT_WIDTH2_PROGRAM};
     RunResult result = run_program(run);
     expect_clean_exit(result);
-    EXPECT_EQ(result.output, with_crlf(full_transcript('c', kPrompt)));
+    EXPECT_EQ(result.output, with_crlf(full_transcript('c', kAsked)));
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ void prepare_prefix() {
     if (ready) return;
     ready = true;
     if (!exists(std::string(kPrefix) + "/system.reg")) {
-        std::string boot = std::string("WINEPREFIX=") + kPrefix +
-                           " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wineboot --init >/dev/null 2>&1";
+        std::string boot =
+            std::string("WINEPREFIX=") + kPrefix +
+            " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wineboot --init >/dev/null 2>&1";
         if (system(boot.c_str()) != 0) return;
         system((std::string("WINEPREFIX=") + kPrefix + " wineserver -w").c_str());
     }

@@ -47,13 +47,6 @@ class ProgramTest : public ::testing::Test {
     std::unique_ptr<Drives> drives_;
 };
 
-const std::string kPrompt = "        Type the destination drive letter + press enter to begin:";
-const std::string kReenter = "       Please re-enter a hard drive letter: ";
-const std::string kFloppy =
-    "       Attempting to write a billion folders to a floppy drive is pretty stupid.\n";
-const std::string kInvalid = "Invalid entry!\nContinue? Y(yes)/N(no)\n";
-const std::string kFailed = "       Sorry; we failed to complete the process\n";
-
 TEST_F(ProgramTest, AnswerNEndsAfterTheQuestion) {
     for (const char *input : {"n\n", "N\n", "  n  \n", "n"}) {
         EXPECT_EQ(run(input).output, with_crlf(kOpening)) << input;

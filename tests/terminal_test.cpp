@@ -88,10 +88,7 @@ TEST(Terminal, EveryPromptIsVisibleBeforeItsAnswer) {
     ASSERT_TRUE(read_until(master, seen, "complete\r\n"))
         << ::testing::PrintToString(seen.substr(seen.size() > 60 ? seen.size() - 60 : 0));
     EXPECT_TRUE(run.ended_cleanly());
-    std::string asked =
-        "        Type the destination drive letter + press enter to begin:\n"
-        "       Attempting to write a billion folders to a floppy drive is pretty "
-        "stupid.\n       Please re-enter a hard drive letter: \n";
+    std::string asked = kPrompt + "\n" + kFloppy + kReenter + "\n";
     EXPECT_EQ(seen, with_crlf(full_transcript('c', asked)));
 }
 

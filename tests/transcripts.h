@@ -31,6 +31,15 @@ const std::string kOpening = R"(
         Press y to continue - n to exit 
 )";
 
+// The questions and messages of the dialogue, with LF line ends.
+const std::string kPrompt = "        Type the destination drive letter + press enter to begin:";
+const std::string kReenter = "       Please re-enter a hard drive letter: ";
+const std::string kFloppy =
+    "       Attempting to write a billion folders to a floppy drive is pretty stupid.\n";
+const std::string kInvalid = "Invalid entry!\nContinue? Y(yes)/N(no)\n";
+const std::string kFailed = "       Sorry; we failed to complete the process\n";
+const std::string kSuccess = "       Congratulations! Process is complete\n";
+
 // The whole transcript of a width-2 run on drive letter (lower case), with
 // the text printed between the first question and the root path in between.
 inline std::string full_transcript(char drive, const std::string &between) {
@@ -39,8 +48,7 @@ inline std::string full_transcript(char drive, const std::string &between) {
     for (size_t at = tree.find("C:\\"); at != std::string::npos; at = tree.find("C:\\", at + 1)) {
         tree[at] = upper;
     }
-    return kOpening + between + upper + ":\\1_100billion\\\n\n" + tree +
-           "       Congratulations! Process is complete\n";
+    return kOpening + between + upper + ":\\1_100billion\\\n\n" + tree + kSuccess;
 }
 
 #endif
