@@ -18,11 +18,16 @@ namespace {
 const int PATH_CAPACITY = 4096;
 const int FIRST_FREE_DESCRIPTOR = 3;
 
-// The parent folder of the last directory made, kept open so that its next
-// children are made relative to it instead of walking the whole path again.
-char parent_path[PATH_CAPACITY];  // drive-letter form, ending with a backslash
-int parent_path_length = -1;
-int parent_descriptor = -1;
+// The folders on the way to the last directory made, from the drive down,
+// kept open so that each folder is opened once, relative to its own parent,
+// and each directory is made relative to its parent instead of walking the
+// whole path again. Open folder k has the first open_ends[k] characters of
+// open_path (drive-letter form, ending with a backslash) as its path.
+const int MAX_OPEN_DEPTH = 16;
+char open_path[PATH_CAPACITY];
+int open_ends[MAX_OPEN_DEPTH];
+int open_descriptors[MAX_OPEN_DEPTH];
+int open_depth = 0;
 
 // A vanished reader of standard output must fail the write, not end the process.
 bool broken_pipe_ignored = false;
@@ -68,24 +73,67 @@ int above_standard_streams(int descriptor) {
     return moved;
 }
 
-// Returns an open descriptor of the folder named by the first length
-// characters of path, or -1 when it cannot be opened.
-int open_parent(const char *path, int length) {
-    if (length == parent_path_length && memcmp(path, parent_path, length) == 0) {
-        return parent_descriptor;
+// Closes the open folders from depth on, the deepest first.
+void close_open_folders_from(int depth) {
+    while (open_depth > depth) close(open_descriptors[--open_depth]);
+}
+
+// Returns how many of the open folders lie on the way to the folder named
+// by the first length characters of path.
+int depth_on_the_way(const char *path, int length) {
+    int depth = open_depth;
+    while (depth > 0 && (open_ends[depth - 1] > length ||
+                         memcmp(path, open_path, open_ends[depth - 1]) != 0)) {
+        depth--;
     }
-    if (parent_descriptor >= 0) close(parent_descriptor);
-    parent_descriptor = -1;
-    parent_path_length = -1;
-    char mapped[PATH_CAPACITY];
-    if (!map_path(path, length, mapped)) return -1;
-    int descriptor = open(mapped, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return depth;
+}
+
+// Records descriptor, just opened, as the next open folder, whose path is the
+// first end characters of path; returns false when the open failed.
+bool keep_open(int descriptor, const char *path, int end) {
     descriptor = above_standard_streams(descriptor);
-    if (descriptor < 0) return -1;
-    memcpy(parent_path, path, length);
-    parent_path_length = length;
-    parent_descriptor = descriptor;
-    return descriptor;
+    if (descriptor < 0) return false;
+    int start = open_depth == 0 ? 0 : open_ends[open_depth - 1];
+    memcpy(open_path + start, path + start, end - start);
+    open_ends[open_depth] = end;
+    open_descriptors[open_depth++] = descriptor;
+    return true;
+}
+
+// Opens the drive folder of a drive-letter path; returns false when it cannot.
+bool open_drive(const char *path, int length) {
+    char mapped[PATH_CAPACITY];
+    if (length < 3 || !map_path(path, 3, mapped)) return false;
+    return keep_open(open(mapped, O_PATH | O_DIRECTORY | O_CLOEXEC), path, 3);
+}
+
+// Opens the next folder on the way to the first length characters of path,
+// relative to the deepest open one; returns false when it cannot.
+bool open_next(const char *path, int length) {
+    if (open_depth == MAX_OPEN_DEPTH) return false;
+    int start = open_ends[open_depth - 1];
+    const char *stop = static_cast<const char *>(memchr(path + start, '\\', length - start));
+    int end = stop ? static_cast<int>(stop - path) : length;
+    if (end >= PATH_CAPACITY || !is_plain_name(path + start, end - start)) return false;
+    char name[PATH_CAPACITY];
+    memcpy(name, path + start, end - start);
+    name[end - start] = '\0';
+    int parent = open_descriptors[open_depth - 1];
+    return keep_open(openat(parent, name, O_PATH | O_DIRECTORY | O_CLOEXEC), path,
+                     stop ? end + 1 : end);
+}
+
+// Returns an open descriptor of the folder named by the first length
+// characters of path (which end with a backslash), or -1 when it cannot be
+// opened.
+int open_parent(const char *path, int length) {
+    close_open_folders_from(depth_on_the_way(path, length));
+    if (open_depth == 0 && !open_drive(path, length)) return -1;
+    while (open_ends[open_depth - 1] < length) {
+        if (!open_next(path, length)) return -1;
+    }
+    return open_descriptors[open_depth - 1];
 }
 
 }  // namespace
@@ -129,9 +177,15 @@ int os_make_directory(const char *path) {
     name[name_end - name_start] = '\0';
     if (!is_plain_name(name, name_end - name_start)) return -1;
     int parent = open_parent(path, name_start);
-    if (parent >= 0) return mkdirat(parent, name, 0777) == 0 ? 0 : -1;
-    // The parent cannot be opened (most often it does not exist): the full
-    // path gives the answer the system gives.
+    if (parent >= 0) {
+        if (mkdirat(parent, name, 0777) == 0) return 0;
+        if (errno != ENOENT) return -1;
+        // The parent open here was removed since it was opened, and perhaps
+        // made again: none of the open folders can be trusted any more.
+        close_open_folders_from(0);
+    }
+    // The parent cannot be opened (most often it does not exist) or was
+    // removed: the full path gives the answer the system gives.
     char mapped[PATH_CAPACITY];
     if (!map_path(path, length, mapped)) return -1;
     return mkdir(mapped, 0777) == 0 ? 0 : -1;

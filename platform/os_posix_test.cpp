@@ -70,6 +70,45 @@ TEST_F(MakeDirectory, EveryCallAsksTheFileSystemAfresh) {
     EXPECT_TRUE(is_folder("drives/c/gone/x"));
 }
 
+TEST_F(MakeDirectory, GoesUpAndDownTheTreeInAnyOrder) {
+    const char *const made[] = {
+        "C:\\a\\",          "C:\\a\\b\\",         "C:\\a\\b\\c\\", "C:\\a\\d\\",
+        "C:\\e\\",          "C:\\a\\b\\c\\f\\", "c:\\a\\b\\g\\",  "C:\\e\\h\\",
+    };
+    for (const char *path : made) EXPECT_EQ(make_directory(path), 0) << path;
+    EXPECT_EQ(make_directory("C:\\a\\b\\c\\f\\"), -1);
+    EXPECT_EQ(make_directory("C:\\a\\x\\y\\"), -1);
+    EXPECT_EQ(folders_below("drives/c", "C:\\"),
+              (std::vector<std::string>{"C:\\a\\", "C:\\a\\b\\", "C:\\a\\b\\c\\",
+                                        "C:\\a\\b\\c\\f\\", "C:\\a\\b\\g\\", "C:\\a\\d\\",
+                                        "C:\\e\\", "C:\\e\\h\\"}));
+}
+
+TEST_F(MakeDirectory, FoldersDeeperThanTheOpenOnesAreMadeToo) {
+    std::string path = "C:\\";
+    std::string folder = "drives/c";
+    for (int depth = 0; depth < 40; depth++) {
+        path += "n\\";
+        folder += "/n";
+        ASSERT_EQ(make_directory(path.c_str()), 0) << path;
+    }
+    EXPECT_TRUE(is_folder(folder));
+    EXPECT_EQ(make_directory(path.c_str()), -1);
+}
+
+TEST_F(MakeDirectory, AFolderReplacedFromOutsideIsTheOneUsed) {
+    EXPECT_EQ(make_directory("C:\\x\\"), 0);
+    EXPECT_EQ(make_directory("C:\\x\\y\\"), 0);
+    EXPECT_EQ(make_directory("C:\\x\\y\\z\\"), 0);
+    ASSERT_EQ(rmdir("drives/c/x/y/z"), 0);
+    ASSERT_EQ(rmdir("drives/c/x/y"), 0);
+    EXPECT_EQ(make_directory("C:\\x\\y\\w\\"), -1);
+    ASSERT_EQ(mkdir("drives/c/x/y", 0777), 0);
+    EXPECT_EQ(make_directory("C:\\x\\y\\w\\"), 0);
+    EXPECT_EQ(folders_below("drives/c", "C:\\"),
+              (std::vector<std::string>{"C:\\x\\", "C:\\x\\y\\", "C:\\x\\y\\w\\"}));
+}
+
 }  // namespace
 
 namespace {
