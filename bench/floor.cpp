@@ -1,6 +1,7 @@
 // The benchmark's floor: makes the same folders as the program, in the same
 // order, and prints nothing. "full" makes each with one mkdir of its full
-// path; "at" makes each with mkdirat relative to its open parent.
+// path; "at" makes each with mkdirat relative to its open parent, and opens
+// each parent relative to its own parent.
 //   floor full|at WIDTH DRIVE_FOLDER
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ void walk(int level, char *path, size_t length, int parent) {
         if (relative) mkdirat(parent, name, 0777);
         else mkdir(path, 0777);
         if (level == 6) continue;
-        int child = relative ? open(path, O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+        int child = relative ? openat(parent, name, O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
         walk(level + 1, path, length + 1 + name_length, child);
         if (child >= 0) close(child);
     }
