@@ -15,6 +15,7 @@ clears them at once. The contenders run interleaved, a few times each:
 import argparse
 import fcntl
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -151,6 +152,7 @@ def main():
     # Identical runs here differ by up to a fifth; eleven of each keep the
     # medians, and so the ratios, within a few hundredths.
     parser.add_argument("--repeats", type=int, default=11)
+    parser.add_argument("--seed", type=int, default=1, help="seed of the order of the runs")
     args = parser.parse_args()
     bench = os.path.join(os.path.abspath(args.build), "bench")
     args.floor = os.path.join(bench, "bench_floor")
@@ -172,9 +174,12 @@ def main():
 
     names = ["verrant", "mkdir-full", "mkdirat", "xargs-mkdir", "python-loop"]
     seconds = {name: [] for name in names}
+    # Every round runs each contender once, in an order of its own: a trial
+    # can be slowed by what the one before it left for the kernel to clean
+    # up, so no contender may always follow the same other one.
+    order = random.Random(args.seed)
     for repeat in range(args.repeats):
-        # Each round starts with another contender, so none always follows the same one.
-        for name in names[repeat % len(names):] + names[:repeat % len(names)]:
+        for name in order.sample(names, len(names)):
             seconds[name].append(run_once(name, args, work, drive))
     output_bytes = os.path.getsize(args.output)
     # The shared library pages counted in the peak vary from run to run, so
