@@ -109,9 +109,10 @@ def count_writes(program, work, drive, answers):
 
 def peak_memory(program, work, drive, answers):
     """The program's peak resident memory in KiB, read from /proc while it runs:
-    (all of it, its private part). The private part leaves out the shared C
-    library's code pages, whose count varies from run to run with the kernel's
-    fault-around, whatever the program does.
+    (all of it, its private part). The program is linked statically, so the
+    two differ only by what the kernel shares of its own file; a dynamically
+    linked one would count shared C library pages as well, as many as the
+    kernel's fault-around happened to bring in.
 
     Its output goes through a narrow pipe that is read slowly, so the program is
     still there, blocked in its last write, when its high-water mark is read.
@@ -182,8 +183,8 @@ def main():
         for name in order.sample(names, len(names)):
             seconds[name].append(run_once(name, args, work, drive))
     output_bytes = os.path.getsize(args.output)
-    # The shared library pages counted in the peak vary from run to run, so
-    # each width is measured five times and the medians kept.
+    # Each width is measured five times and the medians kept, so one run
+    # that the kernel treated differently cannot decide the figure.
     peaks = {2: [], args.width: []}
     for _ in range(5):
         for width, program in ((2, small_program), (args.width, args.program)):

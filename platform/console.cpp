@@ -210,6 +210,13 @@ int print_line(const char *text) {
 }
 
 int format_number(char *buffer, int value) {
+    if (value >= 0 && value <= 999) {  // every folder number
+        buffer[0] = static_cast<char>('0' + value / 100);
+        buffer[1] = static_cast<char>('0' + value / 10 % 10);
+        buffer[2] = static_cast<char>('0' + value % 10);
+        buffer[3] = '\0';
+        return 3;
+    }
     // As "%03d": at least three characters, a minus sign counting as one.
     char digits[12];
     int count = 0;

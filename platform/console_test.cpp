@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -258,10 +260,20 @@ TEST(Text, LettersAreAsciiLettersOnly) {
 TEST(Text, NumbersHaveThreeDigits) {
     char buffer[8];
     const std::pair<int, const char *> cases[] = {
-        {1, "001"}, {42, "042"}, {100, "100"}, {999, "999"}};
+        {0, "000"}, {1, "001"}, {42, "042"}, {100, "100"}, {999, "999"}};
     for (auto [value, text] : cases) {
         EXPECT_EQ(format_number(buffer, value), 3);
         EXPECT_EQ(std::string(buffer), text);
+    }
+}
+
+TEST(Text, OtherNumbersAreWrittenAsPrintfWouldWriteThem) {
+    char buffer[16];
+    char expected[16];
+    for (int value : {1000, 65535, -1, -42, -999, -2147483647 - 1}) {
+        snprintf(expected, sizeof expected, "%03d", value);
+        EXPECT_EQ(format_number(buffer, value), static_cast<int>(strlen(expected)));
+        EXPECT_STREQ(buffer, expected) << value;
     }
 }
 
