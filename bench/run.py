@@ -153,7 +153,7 @@ def main():
     # Identical runs here differ by up to a fifth; eleven of each keep the
     # medians, and so the ratios, within a few hundredths.
     parser.add_argument("--repeats", type=int, default=11)
-    parser.add_argument("--seed", type=int, default=1, help="seed of the order of the runs")
+    parser.add_argument("--shuffle", type=int, default=1, help="which shuffle of the runs to use")
     args = parser.parse_args()
     bench = os.path.join(os.path.abspath(args.build), "bench")
     args.floor = os.path.join(bench, "bench_floor")
@@ -178,9 +178,9 @@ def main():
     # Every round runs each contender once, in an order of its own: a trial
     # can be slowed by what the one before it left for the kernel to clean
     # up, so no contender may always follow the same other one.
-    order = random.Random(args.seed)
+    shuffle = random.Random(args.shuffle)
     for repeat in range(args.repeats):
-        for name in order.sample(names, len(names)):
+        for name in shuffle.sample(names, len(names)):
             seconds[name].append(run_once(name, args, work, drive))
     output_bytes = os.path.getsize(args.output)
     # Each width is measured five times and the medians kept, so one run
