@@ -38,6 +38,15 @@ bool is_plain_name(const char *name, int length) {
     return !(name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')));
 }
 
+// Copies the length characters at text into name as one terminated folder
+// name; returns false when they cannot stand as one.
+bool copy_name(const char *text, int length, char *name) {
+    if (length >= PATH_CAPACITY || !is_plain_name(text, length)) return false;
+    memcpy(name, text, length);
+    name[length] = '\0';
+    return true;
+}
+
 // Writes the POSIX path of the first length characters of a drive-letter
 // path into mapped; returns false when the path is not of that form.
 bool map_path(const char *path, int length, char *mapped) {
@@ -115,10 +124,8 @@ bool open_next(const char *path, int length) {
     int start = open_ends[open_depth - 1];
     const char *stop = static_cast<const char *>(memchr(path + start, '\\', length - start));
     int end = stop ? static_cast<int>(stop - path) : length;
-    if (end >= PATH_CAPACITY || !is_plain_name(path + start, end - start)) return false;
     char name[PATH_CAPACITY];
-    memcpy(name, path + start, end - start);
-    name[end - start] = '\0';
+    if (end >= PATH_CAPACITY || !copy_name(path + start, end - start, name)) return false;
     int parent = open_descriptors[open_depth - 1];
     return keep_open(openat(parent, name, O_PATH | O_DIRECTORY | O_CLOEXEC), path,
                      stop ? end + 1 : end);
@@ -171,11 +178,8 @@ int os_make_directory(const char *path) {
     int name_end = length > 0 && path[length - 1] == '\\' ? length - 1 : length;
     int name_start = name_end;
     while (name_start > 0 && path[name_start - 1] != '\\') name_start--;
-    if (name_start == 0 || name_end - name_start >= PATH_CAPACITY) return -1;
     char name[PATH_CAPACITY];
-    memcpy(name, path + name_start, name_end - name_start);
-    name[name_end - name_start] = '\0';
-    if (!is_plain_name(name, name_end - name_start)) return -1;
+    if (name_start == 0 || !copy_name(path + name_start, name_end - name_start, name)) return -1;
     int parent = open_parent(path, name_start);
     if (parent >= 0) {
         if (mkdirat(parent, name, 0777) == 0) return 0;
