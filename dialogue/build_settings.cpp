@@ -1,4 +1,5 @@
 // Settings fixed when a program is built; each program links its own copy.
+#include "platform/os.h"
 #include "tree/tree.h"
 
 #ifndef VERRANT_FOLDERS_PER_LEVEL
@@ -15,5 +16,4 @@ static_assert(VERRANT_FOLDERS_PER_LEVEL >= 1 && VERRANT_FOLDERS_PER_LEVEL <= 999
 const int folders_per_level = VERRANT_FOLDERS_PER_LEVEL;
 
 // Where drive letters lead on systems without them: drive X is drive_root/x.
-extern const char drive_root[];
 const char drive_root[] = VERRANT_DRIVE_ROOT;

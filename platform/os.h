@@ -17,6 +17,10 @@ int os_write(int stream, const char *bytes, int length);
 // Returns true when the stream is attached to a terminal or console.
 bool os_is_terminal(int stream);
 
+// The folder that holds one folder per drive letter on systems without drive
+// letters (drive X is drive_root/x); each program defines it when it is built.
+extern const char drive_root[];
+
 // Creates the one directory named by a drive-letter path ("C:\a\b\");
 // returns 0 when it was created, -1 when it was not.
 int os_make_directory(const char *path);

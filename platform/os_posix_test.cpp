@@ -56,8 +56,8 @@ TEST_F(MakeDirectory, FailsWithoutEffect) {
 }
 
 TEST_F(MakeDirectory, EveryCallAsksTheFileSystemAfresh) {
-    // The children of one parent are made relative to it; what happens to
-    // the folders in between must still show in every answer.
+    // What happens to the folders on the way between two calls shows in
+    // the answer of the second.
     EXPECT_EQ(make_directory("C:\\p\\"), 0);
     EXPECT_EQ(make_directory("C:\\p\\a\\"), 0);
     ASSERT_EQ(rmdir("drives/c/p/a"), 0);
@@ -84,7 +84,7 @@ TEST_F(MakeDirectory, GoesUpAndDownTheTreeInAnyOrder) {
                                         "C:\\e\\", "C:\\e\\h\\"}));
 }
 
-TEST_F(MakeDirectory, FoldersDeeperThanTheOpenOnesAreMadeToo) {
+TEST_F(MakeDirectory, FoldersFortyDeepAreMade) {
     std::string path = "C:\\";
     std::string folder = "drives/c";
     for (int depth = 0; depth < 40; depth++) {
@@ -113,11 +113,11 @@ TEST_F(MakeDirectory, AFolderReplacedFromOutsideIsTheOneUsed) {
 
 namespace {
 
-TEST_F(MakeDirectory, OpenFoldersNeverTakeTheStandardStreamsPlaces) {
+TEST_F(MakeDirectory, MakingFoldersLeavesClosedStandardStreamsClosed) {
     pid_t child = fork();
     if (child == 0) {
-        // With the standard streams closed, the parent folder that is
-        // opened on the way must land above them.
+        // With the standard streams closed, nothing made on the way may
+        // take their places, or later output would land in it.
         close(0);
         close(1);
         close(2);

@@ -145,6 +145,7 @@ RunResult run_program(const RunOptions &options) {
         }
         bool enough =
             options.kill_after_output > 0 && result.output.size() >= options.kill_after_output;
+        if (options.watch && fds[0].revents) enough = enough || options.watch(result.output);
         if (!killed && (enough || now_ms() > deadline)) {
             kill(child, SIGKILL);
             killed = true;

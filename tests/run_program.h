@@ -3,6 +3,7 @@
 #ifndef VERRANT_TESTS_RUN_PROGRAM_H
 #define VERRANT_TESTS_RUN_PROGRAM_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct RunOptions {
     int chunk_pause_ms = 0;
     std::string working_folder = ".";
     size_t kill_after_output = 0;  // >0: kill the child once this much output came
+    // Given the output so far after every read of it; true kills the child.
+    std::function<bool(const std::string &output)> watch;
     int timeout_seconds = 120;     // the child is killed after this long
 };
 
