@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -157,6 +158,13 @@ TEST_F(ProgramTest, BannerKeepsItsRowRules) {
     EXPECT_EQ(rows[14], " ");
     EXPECT_EQ(rows[20], "        " + std::string(51, '-') + " ");
     EXPECT_EQ(rows[21], "        Press y to continue - n to exit ");
+}
+
+// The packages carry the build's version; the banner must show the same one.
+TEST_F(ProgramTest, BannerShowsTheVersionOfTheBuild) {
+    std::vector<std::string> rows = rows_of(run("n\n").output);
+    ASSERT_GE(rows.size(), 14u);
+    EXPECT_EQ(rows[13].substr(0, 18 + strlen(VERRANT_VERSION)), "        Verrant v" VERRANT_VERSION " ");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 # Builds and runs every test: the native suite (with the Windows program under
 # Wine when the cross compiler and Wine are installed), the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzzing run of
-# the input reader, and a tiny run of the benchmark to keep it working.
+# the input reader, the Debian package and the Windows zip with their checks,
+# and a tiny run of the benchmark to keep it working.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,6 +38,11 @@ if command -v clang++ >/dev/null; then
 else
   step "No clang++: the fuzzing run is skipped"
 fi
+
+step "Packages: the Debian package and the Windows zip"
+cmake --preset default >/dev/null
+cmake --build --preset default -j 2
+bash tests/packages.sh
 
 if unshare -m --propagation private true 2>/dev/null; then
   step "Benchmark, tiny size"

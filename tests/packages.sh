@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the Debian package and the Windows zip with cpack and checks what a
+# user gets: the files in each, lintian's verdict on the Debian package, and
+# the packaged programs, unpacked, answering n. Run by tests/run-all.sh after
+# the native and Windows builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+
+# The packaged program answering n: the banner and the first question.
+answer_n() { printf 'n\n' | "$@"; }
+
+echo "--- Debian package, version $version"
+(cd build/default && cpack -G DEB >/dev/null)
+deb=build/default/verrant_${version}_$(dpkg --print-architecture).deb
+check "$deb is made" test -f "$deb"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}')
+expected_files="./usr/bin/verrant
+./usr/share/doc/verrant/changelog.gz
+./usr/share/doc/verrant/copyright
+./usr/share/man/man1/verrant.1.gz"
+check "it holds the program, its manual page, copyright and changelog, and nothing else" \
+  test "$(sort <<<"$files")" = "$expected_files"
+echo "$files"
+check "its version is the build's" test "$(dpkg-deb -f "$deb" Version)" = "$version"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+check "its dependencies name the C library the program was linked with" grep -q '^libc6 (>= ' <<<"$depends"
+echo "lintian:"
+check "lintian finds no error and no warning" lintian --fail-on error,warning "$deb"
+
+dpkg-deb -x "$deb" "$unpacked/deb"
+packaged=$(answer_n "$unpacked/deb/usr/bin/verrant" | od -c)
+built=$(answer_n build/default/verrant | od -c)
+check "the packaged program prints what the built one prints" test "$packaged" = "$built"
+check "its banner shows the version" grep -q "Verrant v$version " <(answer_n "$unpacked/deb/usr/bin/verrant")
+check "its manual page reads" grep -q "^NAME" \
+  <(MANWIDTH=80 man -l "$unpacked/deb/usr/share/man/man1/verrant.1.gz" 2>/dev/null)
+
+if [ ! -f build/windows/CMakeCache.txt ]; then
+  echo "--- No Windows build: the zip is not checked"
+else
+  echo "--- Windows zip"
+  (cd build/windows && cpack -G ZIP >/dev/null)
+  zip=build/windows/verrant-${version}-win32.zip
+  check "$zip is made" test -f "$zip"
+  python3 -m zipfile -e "$zip" "$unpacked/zip"
+  top=$unpacked/zip/verrant-${version}-win32
+  check "it holds verrant.exe and README.txt, and nothing else" \
+    test "$(cd "$top" && find . -type f | sort | tr '\n' ' ')" = "./README.txt ./verrant.exe "
+  check "verrant.exe is a 32-bit console program" grep -q 'PE32 executable (console) Intel 80386' \
+    <(file "$top/verrant.exe")
+  check "README.txt has CR LF line ends only" \
+    test "$(grep -c $'\r$' "$top/README.txt")" = "$(wc -l <"$top/README.txt")"
+  check "README.txt tells how to stop a run" grep -q 'Ctrl+C' "$top/README.txt"
+  if command -v wine >/dev/null; then
+    export WINEPREFIX=$PWD/build/test/tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+    windows=$(answer_n wine "$top/verrant.exe" | od -c)
+    check "the zipped program prints what the Linux one prints" test "$windows" = "$built"
+    wineserver -k 2>/dev/null || true
+  else
+    echo "--- No Wine: the zipped program is not run"
+  fi
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures package checks failed"
+  exit 1
+fi
+echo "Every package check passed"
