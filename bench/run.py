@@ -202,6 +202,19 @@ def report_scenario(title, rate, calls, output_bytes, folders):
     return median, others / folders
 
 
+def print_complete_run(making_rate, failing_rate):
+    """Prints the time per million folders in each phase, and what it means
+    for a complete run on a drive that holds a hundred million folders."""
+    making_seconds = 1e6 / making_rate
+    failing_seconds = 1e6 / failing_rate
+    held = 100 * 10 ** 6
+    total = held / 1e6 * making_seconds + (COMPLETE_RUN - held) / 1e6 * failing_seconds
+    print("Per million folders: %.1f s making them, %.1f s failing them" % (making_seconds, failing_seconds))
+    print("A complete run (%d folders) on a drive that holds %d million: %.1f hours making, "
+          "about %.0f days in all" % (COMPLETE_RUN, held // 10 ** 6, held / 1e6 * making_seconds / 3600,
+                                      total / 86400))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", required=True, help="build folder of the bench preset")
@@ -260,15 +273,6 @@ def main():
               (width, rss[width], min(p[0] for p in peaks[width]), max(p[0] for p in peaks[width]),
                private[width]))
 
-    making_seconds = 1e6 / making_median["verrant"]
-    failing_seconds = 1e6 / full_median["verrant"]
-    held = 100 * 10 ** 6
-    total = held / 1e6 * making_seconds + (COMPLETE_RUN - held) / 1e6 * failing_seconds
-    print("Per million folders: %.1f s making them, %.1f s failing them" % (making_seconds, failing_seconds))
-    print("A complete run (%d folders) on a drive that holds %d million: %.1f hours making, "
-          "about %.0f days in all" % (COMPLETE_RUN, held // 10 ** 6, held / 1e6 * making_seconds / 3600,
-                                      total / 86400))
-
     checks = [
         ("making: at least 0.95 of mkdir-full", making_median["verrant"] / making_median["mkdir-full"] >= 0.95),
         ("full drive: at least 0.95 of mkdir-full", full_median["verrant"] / full_median["mkdir-full"] >= 0.95),
@@ -284,10 +288,12 @@ def main():
             ("full drive: at most 1.02 system calls a folder, writes aside", full_per_folder <= 1.02),
         ]
     if args.width < 10:
-        print("Targets are judged at width 10; at this size start-up time dominates.")
-        checks = []
-    for text, met in checks:
-        print("%-62s %s" % (text, "met" if met else "NOT met"))
+        print("Targets and the time of a complete run are judged at width 10; at this size "
+              "start-up time dominates.")
+    else:
+        print_complete_run(making_median["verrant"], full_median["verrant"])
+        for text, met in checks:
+            print("%-62s %s" % (text, "met" if met else "NOT met"))
     subprocess.run(["umount", work], check=True)
     os.rmdir(work)
 
