@@ -13,13 +13,17 @@
 
 namespace {
 
+const std::string kLevel3 = "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\";
+
+// The folder name of index with the level's suffix, and its backslash.
+std::string numbered(int index, const char *suffix) {
+    char name[32];
+    snprintf(name, sizeof name, "%03d%s\\", index, suffix);
+    return name;
+}
+
 std::string leaf_path(int first, int leaf) {
-    char name[16];
-    std::string path = "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\";
-    snprintf(name, sizeof name, "%03d", first);
-    path += std::string("001_million\\") + name + "_10_thousand\\";
-    snprintf(name, sizeof name, "%03d", leaf);
-    return path + name + "_hundred\\";
+    return kLevel3 + "001_million\\" + numbered(first, "_10_thousand") + numbered(leaf, "_hundred");
 }
 
 TEST(ShippedWidth, WalksDepthFirstWithFullLengthPaths) {
@@ -64,14 +68,7 @@ TEST(ShippedWidth, WalksDepthFirstWithFullLengthPaths) {
 
 namespace {
 
-const std::string kLevel3 = "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\";
 const std::string kRenamed = kLevel3 + "001_million\\";
-
-std::string numbered(int index, const char *suffix) {
-    char name[32];
-    snprintf(name, sizeof name, "%03d%s\\", index, suffix);
-    return name;
-}
 
 // Every folder below the renamed one, in the order the walk makes them.
 std::vector<std::string> walk_below_renamed() {
