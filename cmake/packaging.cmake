@@ -10,6 +10,24 @@ set(CPACK_STRIP_FILES ON)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(doc ${PROJECT_SOURCE_DIR}/doc)
+
+# Packages of one commit are the same bytes wherever and whenever they are
+# made: cpack stamps every file in them with SOURCE_DATE_EPOCH, which is taken
+# from the environment or, failing that, from the time of the last commit.
+set(source_date_epoch "$ENV{SOURCE_DATE_EPOCH}")
+if(source_date_epoch STREQUAL "")
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+      OUTPUT_VARIABLE source_date_epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+endif()
+if(NOT source_date_epoch STREQUAL "")
+  file(WRITE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake
+    "if(\"\$ENV{SOURCE_DATE_EPOCH}\" STREQUAL \"\")\n  set(ENV{SOURCE_DATE_EPOCH} ${source_date_epoch})\nendif()\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake)
+endif()
 set(made ${PROJECT_BINARY_DIR}/doc)
 
 if(WIN32)
@@ -49,7 +67,7 @@ than a trillion folders, far more than any file system holds; once the
 drive is full every further folder is reported as a failure, until the
 run is stopped with Ctrl-C.
 .
-On Linux a drive letter leads to a folder: drive C is /mnt/c.")
+On Linux a drive letter leads to a folder: drive C is ${VERRANT_DRIVE_ROOT}/c.")
 endif()
 
 include(CPack)
