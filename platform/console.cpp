@@ -1,7 +1,9 @@
 // Text-mode streams over the raw platform read and write, shared by every
-// platform: CR LF pairs become LF on input and LF becomes CR LF on output,
-// Ctrl-Z ends the data of a fill, output is line-buffered on a terminal and
-// block-buffered otherwise, and the end and failure flags stay set once set.
+// platform: LF becomes CR LF on output, Ctrl-Z ends the data of a fill,
+// output is line-buffered on a terminal and block-buffered otherwise, and the
+// end and failure flags stay set once set. Input keeps its CR bytes: the only
+// reader, read_answer, skips CR and LF alike as white space, so a CR LF pair
+// reads exactly as the LF it stands for.
 #include "platform/console.h"
 
 #include <cstring>
@@ -22,7 +24,6 @@ struct InputStream {
     bool interactive = false;  // a terminal: flush line-buffered output before a fill
     bool ended = false;        // end of input seen; no read is made after it
     bool failed = false;       // a read failed; counts as end of input
-    bool held_cr = false;      // a CR ended the last fill; its partner is not known yet
     int pos = 0;
     int end = 0;
     char bytes[INPUT_CAPACITY] = {};
@@ -93,16 +94,6 @@ int put_text(const char *text, int count) {
     return taken;
 }
 
-// Removes the CR of every CR LF pair in bytes; returns the new count.
-int join_line_ends(char *bytes, int count) {
-    int kept = 0;
-    for (int i = 0; i < count; i++) {
-        if (bytes[i] == '\r' && i + 1 < count && bytes[i + 1] == '\n') continue;
-        bytes[kept++] = bytes[i];
-    }
-    return kept;
-}
-
 // Marks the end of input, for good.
 bool end_input(bool failed) {
     input.ended = true;
@@ -117,13 +108,13 @@ void flush_before_waiting() {
     }
 }
 
-// Reads once into the buffer after its first kept bytes; returns the count
-// of new bytes up to any Ctrl-Z, or -1 when the read failed.
-int read_up_to_ctrl_z(int kept) {
-    int got = os_read(input.stream, input.bytes + kept, INPUT_CAPACITY - kept);
+// Reads once into the input buffer; returns the count of bytes up to any
+// Ctrl-Z, or -1 when the read failed.
+int read_up_to_ctrl_z() {
+    int got = os_read(input.stream, input.bytes, INPUT_CAPACITY);
     if (got <= 0) return got;
-    const char *stop = static_cast<const char *>(memchr(input.bytes + kept, CTRL_Z, got));
-    return stop ? static_cast<int>(stop - (input.bytes + kept)) : got;
+    const char *stop = static_cast<const char *>(memchr(input.bytes, CTRL_Z, got));
+    return stop ? static_cast<int>(stop - input.bytes) : got;
 }
 
 // Reads one fill into the input buffer; returns false when nothing came and
@@ -135,23 +126,11 @@ bool fill_input() {
         input.interactive = os_is_terminal(input.stream);
     }
     flush_before_waiting();
-    for (;;) {
-        int count = input.held_cr ? 1 : 0;
-        if (input.held_cr) input.bytes[0] = '\r';
-        input.held_cr = false;
-        int got = read_up_to_ctrl_z(count);
-        if (got < 0) return end_input(true);
-        bool over = got == 0;
-        count += got;
-        // A CR at the very end may be the first half of a pair split across
-        // two fills, so it waits for the next fill unless the input is over.
-        input.held_cr = !over && input.bytes[count - 1] == '\r';
-        if (input.held_cr) count -= 1;
-        input.pos = 0;
-        input.end = join_line_ends(input.bytes, count);
-        if (over) end_input(false);
-        if (input.end > 0 || over) return input.end > 0;
-    }
+    int got = read_up_to_ctrl_z();
+    input.pos = 0;
+    input.end = got > 0 ? got : 0;
+    if (got <= 0) return end_input(got < 0);
+    return true;
 }
 
 // Returns the next input byte (0 to 255), or -1 at end of input.
@@ -210,29 +189,11 @@ int print_line(const char *text) {
 }
 
 int format_number(char *buffer, int value) {
-    if (value >= 0 && value <= 999) {  // every folder number
-        buffer[0] = static_cast<char>('0' + value / 100);
-        buffer[1] = static_cast<char>('0' + value / 10 % 10);
-        buffer[2] = static_cast<char>('0' + value % 10);
-        buffer[3] = '\0';
-        return 3;
-    }
-    // As "%03d": at least three characters, a minus sign counting as one.
-    char digits[12];
-    int count = 0;
-    unsigned magnitude =
-        value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude > 0);
-    int width = value < 0 ? 2 : 3;
-    while (count < width) digits[count++] = '0';
-    int length = 0;
-    if (value < 0) buffer[length++] = '-';
-    while (count > 0) buffer[length++] = digits[--count];
-    buffer[length] = '\0';
-    return length;
+    buffer[0] = static_cast<char>('0' + value / 100);
+    buffer[1] = static_cast<char>('0' + value / 10 % 10);
+    buffer[2] = static_cast<char>('0' + value % 10);
+    buffer[3] = '\0';
+    return 3;
 }
 
 int make_directory(const char *path) { return os_make_directory(path) == 0 ? 0 : -1; }

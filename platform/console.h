@@ -20,8 +20,8 @@ int print_text(const char *text);
 // Prints text and a line feed; returns 0, or non-zero when a byte was refused.
 int print_line(const char *text);
 
-// Writes value in decimal, zero-padded to three digits, and a terminator;
-// returns the number of digits written.
+// Writes value (0 to 999) in decimal, zero-padded to three digits, and a
+// terminator; returns the number of digits written.
 int format_number(char *buffer, int value);
 
 // Creates the directory named by a drive-letter path; returns 0 or -1.

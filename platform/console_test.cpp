@@ -267,14 +267,4 @@ TEST(Text, NumbersHaveThreeDigits) {
     }
 }
 
-TEST(Text, OtherNumbersAreWrittenAsPrintfWouldWriteThem) {
-    char buffer[16];
-    char expected[16];
-    for (int value : {1000, 65535, -1, -42, -999, -2147483647 - 1}) {
-        snprintf(expected, sizeof expected, "%03d", value);
-        EXPECT_EQ(format_number(buffer, value), static_cast<int>(strlen(expected)));
-        EXPECT_STREQ(buffer, expected) << value;
-    }
-}
-
 }  // namespace

@@ -66,7 +66,7 @@ class Faults : public ::testing::Test {
 std::vector<std::string> walk_order() { return echoed_paths(with_crlf(full_transcript('c', ""))); }
 
 TEST_F(Faults, ADriveThatFillsUpReportsEveryLaterFolder) {
-    if (!mount_namespaces_allowed()) GTEST_SKIP() << "mount namespaces are not permitted here";
+    if (!mount_namespaces_allowed()) SKIP_OR_FAIL_FOR_LACK_OF("mount namespaces (run as root)");
     RunResult result = run_program(with_mount("y\nc\n", "nr_inodes=40,size=1m"));
     expect_clean_exit(result);
     std::vector<std::string> echoed = echoed_paths(result.output);
@@ -88,7 +88,7 @@ TEST_F(Faults, ADriveThatFillsUpReportsEveryLaterFolder) {
 }
 
 TEST_F(Faults, AReadOnlyDriveFailsAtTheRoot) {
-    if (!mount_namespaces_allowed()) GTEST_SKIP() << "mount namespaces are not permitted here";
+    if (!mount_namespaces_allowed()) SKIP_OR_FAIL_FOR_LACK_OF("mount namespaces (run as root)");
     RunResult result = run_program(with_mount("y\nc\n", "ro,size=64k"));
     expect_clean_exit(result);
     EXPECT_EQ(result.output, with_crlf(kOpening + kAsked + kRootFailed));
@@ -141,6 +141,10 @@ TEST_F(Faults, HostileInputShapes) {
     EXPECT_EQ(folders_made(), 127u);
 }
 
+// A sanitized program keeps its own allocator, which cannot be replaced, and
+// valgrind cannot run it: these cases exist only in the ordinary build.
+#if !UNDER_SANITIZER
+
 // Runs the program with the heap refusing the nth request of size bytes.
 RunResult refusing(const RunOptions &base, int size, int nth) {
     RunOptions run = base;
@@ -151,7 +155,6 @@ RunResult refusing(const RunOptions &base, int size, int nth) {
 }
 
 TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
-    if (UNDER_SANITIZER) GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
     struct Case {
         int size, nth;
         const char *message;
@@ -171,7 +174,6 @@ TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
 }
 
 TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
-    if (UNDER_SANITIZER) GTEST_SKIP() << "the sanitizer's allocator cannot be replaced";
     // The first level's buffer: the root is made, nothing below it.
     RunResult result = refusing(options("y\nc\n"), 132, 1);
     expect_clean_exit(result);
@@ -193,9 +195,8 @@ TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
 }
 
 TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
-    if (UNDER_SANITIZER) GTEST_SKIP() << "valgrind cannot run a sanitized program";
     if (system("command -v valgrind >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "valgrind is not installed";
+        SKIP_OR_FAIL_FOR_LACK_OF("valgrind");
     RunOptions run = options("y\nc\n");
     run.command = {"valgrind",
                    "-q",
@@ -208,5 +209,7 @@ TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
     expect_clean_exit(result);
     EXPECT_EQ(result.output, with_crlf(full_transcript('c', kAsked)));
 }
+
+#endif
 
 }  // namespace

@@ -29,21 +29,34 @@ void prepare_prefix() {
             std::string("WINEPREFIX=") + kPrefix +
             " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wineboot --init >/dev/null 2>&1";
         if (system(boot.c_str()) != 0) return;
-        system((std::string("WINEPREFIX=") + kPrefix + " wineserver -w").c_str());
+        if (system((std::string("WINEPREFIX=") + kPrefix + " wineserver -w").c_str()) != 0) return;
     }
 }
 #endif
 
 }  // namespace
 
-Program width2_program() {
+namespace {
+
+Program program_of(const char *executable) {
     Program program;
-    program.executable = VERRANT_WIDTH2_PROGRAM;
+    program.executable = executable;
 #ifdef VERRANT_UNDER_WINE
     program.under_wine = true;
     program.drive = 'd';
 #endif
     return program;
+}
+
+}  // namespace
+
+Program width2_program() { return program_of(VERRANT_WIDTH2_PROGRAM); }
+
+Program width4_program() { return program_of(VERRANT_WIDTH4_PROGRAM); }
+
+bool stop_wine_server() {
+    std::string prefix = std::string("WINEPREFIX=") + kPrefix;
+    return system((prefix + " wineserver -k >/dev/null 2>&1; " + prefix + " wineserver -w").c_str()) == 0;
 }
 
 bool program_available(std::string &reason) {
@@ -77,7 +90,7 @@ std::string Drives::add(char letter) {
     if (program_.under_wine) {
         std::string device = std::string(kPrefix) + "/dosdevices/" + letter + ":";
         unlink(device.c_str());
-        symlink(path.c_str(), device.c_str());
+        if (symlink(path.c_str(), device.c_str()) != 0) path.clear();
     }
     return path;
 }

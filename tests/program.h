@@ -16,6 +16,14 @@ struct Program {
 // The width-2 program of this test binary (native or Windows).
 Program width2_program();
 
+// The width-4 program of this test binary (native or Windows).
+Program width4_program();
+
+// Stops the Wine server of the tests' prefix, so the next Windows program
+// starts one of its own where it runs (in a mount namespace, say); returns
+// true once none runs.
+bool stop_wine_server();
+
 // Whether this test binary can run its program here; the reason when not.
 bool program_available(std::string &reason);
 

@@ -17,7 +17,7 @@ class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string reason;
-        if (!program_available(reason)) GTEST_SKIP() << reason;
+        if (!program_available(reason)) SKIP_OR_FAIL_FOR_LACK_OF(reason);
         drives_ = std::make_unique<Drives>(program_);
     }
 

@@ -161,6 +161,11 @@ RunResult run_program(const RunOptions &options) {
     return result;
 }
 
+bool every_test_must_run() {
+    const char *required = getenv("VERRANT_REQUIRE_EVERY_TEST");
+    return required != nullptr && strcmp(required, "1") == 0;
+}
+
 TempFolder::TempFolder() {
     std::string pattern = temp_root() + "/verrant-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -37,6 +37,19 @@ struct RunResult {
 
 RunResult run_program(const RunOptions &options);
 
+// True where every test must run: the whole suite run as root, as CI runs
+// it (tests/run-all.sh sets VERRANT_REQUIRE_EVERY_TEST). A test that cannot
+// get what it needs then fails with the reason instead of skipping.
+bool every_test_must_run();
+
+// Ends a GoogleTest test that lacks what it needs: a failure naming it where
+// every test must run, a skip naming it elsewhere.
+#define SKIP_OR_FAIL_FOR_LACK_OF(what)                                          \
+    do {                                                                        \
+        if (every_test_must_run()) FAIL() << "cannot run: " << (what);         \
+        GTEST_SKIP() << (what);                                                 \
+    } while (0)
+
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the test ends.
 struct TempFolder {

@@ -18,7 +18,7 @@ uint32_t little_endian(const std::string &bytes, size_t at, int size) {
 
 TEST(WindowsProgram, IsA32BitConsoleProgram) {
     std::string reason;
-    if (!program_available(reason)) GTEST_SKIP() << reason;
+    if (!program_available(reason)) SKIP_OR_FAIL_FOR_LACK_OF(reason);
     std::string image = read_file(width2_program().executable);
     ASSERT_GT(image.size(), 0x200u);
     ASSERT_EQ(image.substr(0, 2), "MZ");
@@ -32,7 +32,7 @@ TEST(WindowsProgram, IsA32BitConsoleProgram) {
 
 TEST(WindowsProgram, PrintsTheSameBytesAsTheNativeProgram) {
     std::string reason;
-    if (!program_available(reason)) GTEST_SKIP() << reason;
+    if (!program_available(reason)) SKIP_OR_FAIL_FOR_LACK_OF(reason);
     Program windows = width2_program();
     Program native{VERRANT_NATIVE_WIDTH2_PROGRAM, false, windows.drive};
     std::string input = "x\ny\nA\n?\n" + std::string(1, windows.drive) + "\n";
