@@ -136,22 +136,23 @@ std::vector<std::string> folders_on_image(const DriveImage &drive, char letter) 
 
 namespace {
 
-void walk_level(int level, const std::string &parent, int width, std::vector<std::string> &into) {
-    for (int index = 1; index <= width; index++) {
+void walk_level(int level, const std::string &parent, int width, size_t limit,
+                std::vector<std::string> &into) {
+    for (int index = 1; index <= width && into.size() < limit; index++) {
         char name[32];
         snprintf(name, sizeof name, "%03d%s\\", index, kSuffixes[level - 1]);
         std::string path = parent + name;
         into.push_back(path);
-        if (level < 6) walk_level(level + 1, path, width, into);
+        if (level < 6) walk_level(level + 1, path, width, limit, into);
     }
 }
 
 }  // namespace
 
-std::vector<std::string> walk_paths(char letter, int width) {
+std::vector<std::string> walk_paths(char letter, int width, size_t limit) {
     std::string root = std::string(1, letter) + ":\\1_100billion\\";
     std::vector<std::string> paths = {root};
-    walk_level(1, root, width, paths);
+    walk_level(1, root, width, limit, paths);
     return paths;
 }
 

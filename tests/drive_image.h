@@ -5,6 +5,7 @@
 #ifndef VERRANT_TESTS_DRIVE_IMAGE_H
 #define VERRANT_TESTS_DRIVE_IMAGE_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,9 @@ std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::
 // drive-letter paths, sorted.
 std::vector<std::string> folders_on_image(const DriveImage &drive, char letter);
 
-// Every folder a program of width makes on drive letter (upper case), the
-// root first, in the order it makes them.
-std::vector<std::string> walk_paths(char letter, int width);
+// The folders a program of width makes on drive letter (upper case), the
+// root first, in the order it makes them: all of them, or the first limit.
+std::vector<std::string> walk_paths(char letter, int width, size_t limit = SIZE_MAX);
 
 // How a transcript's echoed paths match a walk: in walk order, every folder
 // either echoed as made or reported failed, and the list of the made ones.

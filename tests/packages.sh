@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package and the Windows zip with cpack and checks what a
-# user gets: the files in each, lintian's verdict on the Debian package, and
-# the packaged programs, unpacked, answering n. Run by tests/run-all.sh after
-# the native and Windows builds.
+# user gets: the files in each, lintian's verdict on the Debian package, the
+# packaged programs, unpacked, answering n, and that a second build of the
+# same sources in another folder, later, gives the same bytes. Run by
+# tests/run-all.sh after the native and Windows builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -68,6 +69,20 @@ else
   else
     echo "--- No Wine: the zipped program is not run"
   fi
+fi
+
+# The same sources, commit history included, built again in another folder
+# from scratch: the packages must come out byte for byte the same.
+echo "--- A second build of the same sources, in $unpacked/again"
+mkdir "$unpacked/again"
+tar -c --exclude=./build . | tar -x -C "$unpacked/again"
+(cd "$unpacked/again" && cmake --preset default >/dev/null && cmake --build --preset default -j 2 >/dev/null &&
+  cd build/default && cpack -G DEB >/dev/null)
+check "the Debian package is the same bytes" cmp "$deb" "$unpacked/again/$deb"
+if [ -f build/windows/CMakeCache.txt ]; then
+  (cd "$unpacked/again" && cmake --preset windows >/dev/null && cmake --build --preset windows -j 2 >/dev/null &&
+    cd build/windows && cpack -G ZIP >/dev/null)
+  check "the Windows zip is the same bytes" cmp "$zip" "$unpacked/again/$zip"
 fi
 
 if [ "$failures" -gt 0 ]; then
