@@ -8,14 +8,18 @@
 # build: cmake, make, g++, and dpkg-dev and file, which cpack uses to work out
 #        the Debian package's dependencies.
 # test:  besides, GoogleTest and GoogleMock, clang with its sanitizer and fuzzer
-#        runtimes, valgrind, strace, python3, lintian and man-db for the package
-#        checks, the mingw-w64 cross compiler for the Windows program and Wine
-#        (with its 32-bit half, from the i386 architecture) to run it.
+#        runtimes, valgrind, strace, python3, the tools that make and mount the
+#        drives the tests fill (ext4, xfs, btrfs, and NTFS through ntfs-3g),
+#        git (packages are stamped with the last commit's time), lintian and
+#        man-db for the package checks, the mingw-w64 cross compiler for the
+#        Windows program and Wine (with its 32-bit half, from the i386
+#        architecture) to run it.
 set -euo pipefail
 
 build=(cmake make g++ dpkg-dev file)
 tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
-  findutils lintian man-db g++-mingw-w64-i686 wine wine32:i386)
+  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g lintian man-db g++-mingw-w64-i686
+  wine wine32:i386)
 
 case "${1:-}" in
   build) packages=("${build[@]}") ;;

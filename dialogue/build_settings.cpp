@@ -17,3 +17,4 @@ const int folders_per_level = VERRANT_FOLDERS_PER_LEVEL;
 
 // Where drive letters lead on systems without them: drive X is drive_root/x.
 const char drive_root[] = VERRANT_DRIVE_ROOT;
+const int drive_root_length = sizeof(VERRANT_DRIVE_ROOT) - 1;

@@ -59,6 +59,12 @@ void drain_output() {
 
 // Appends bytes that hold no line feed; returns false once the stream failed.
 bool put_plain(const char *bytes, int count) {
+    if (output.failed) return false;
+    if (count <= OUTPUT_CAPACITY - output.length) {  // the usual case: it fits
+        memcpy(output.bytes + output.length, bytes, count);
+        output.length += count;
+        return true;
+    }
     while (count > 0 && !output.failed) {
         if (output.length == OUTPUT_CAPACITY) drain_output();
         int room = OUTPUT_CAPACITY - output.length;
@@ -73,7 +79,14 @@ bool put_plain(const char *bytes, int count) {
 
 // Appends the CR LF pair that stands for one line feed.
 bool put_line_end() {
-    if (!put_plain("\r\n", 2)) return false;
+    if (output.failed) return false;
+    if (OUTPUT_CAPACITY - output.length >= 2) {
+        output.bytes[output.length] = '\r';
+        output.bytes[output.length + 1] = '\n';
+        output.length += 2;
+    } else if (!put_plain("\r\n", 2)) {
+        return false;
+    }
     if (output.flush_character == '\n') drain_output();
     return true;
 }
@@ -85,7 +98,7 @@ int put_text(const char *text, int count) {
         const char *start = text + taken;
         const char *feed = static_cast<const char *>(memchr(start, '\n', count - taken));
         int run = feed ? static_cast<int>(feed - start) : count - taken;
-        if (!put_plain(start, run)) return taken;
+        if (run > 0 && !put_plain(start, run)) return taken;
         taken += run;
         if (!feed) break;
         if (!put_line_end()) return taken;

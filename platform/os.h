@@ -20,6 +20,8 @@ bool os_is_terminal(int stream);
 // The folder that holds one folder per drive letter on systems without drive
 // letters (drive X is drive_root/x); each program defines it when it is built.
 extern const char drive_root[];
+// Its length, fixed with it, so mapping a path need not measure it.
+extern const int drive_root_length;
 
 // Creates the one directory named by a drive-letter path ("C:\a\b\");
 // returns 0 when it was created, -1 when it was not.

@@ -16,38 +16,40 @@ const int PATH_CAPACITY = 4096;
 // A vanished reader of standard output must fail the write, not end the process.
 bool broken_pipe_ignored = false;
 
-// True when the name between two backslashes can stand as one folder name.
-bool is_plain_name(const char *name, int length) {
-    if (length == 0 || memchr(name, '/', length) != nullptr) return false;
-    return !(name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')));
+// True when the name of length bytes can stand as one folder name: not
+// empty, not "." and not "..".
+bool is_plain_name(const char *name, long length) {
+    return length > 0 && !(name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')));
 }
 
 // Writes the POSIX path of a drive-letter path naming at least one folder
 // into mapped, without its trailing backslash; returns false when the path
-// is not of that form.
+// is not of that form. The names are copied in one piece, then each
+// backslash found in the copy becomes a slash.
 bool map_path(const char *path, char *mapped) {
-    int length = static_cast<int>(strlen(path));
+    long length = static_cast<long>(strlen(path));
     if (length > 0 && path[length - 1] == '\\') length--;
     if (length < 4 || path[1] != ':' || path[2] != '\\') return false;
     char letter = path[0];
     if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 0x20);
     if (letter < 'a' || letter > 'z') return false;
-    int root_length = static_cast<int>(strlen(drive_root));
+    long root_length = drive_root_length;
     if (root_length + length + 2 > PATH_CAPACITY) return false;
+    if (memchr(path, '/', length) != nullptr) return false;
     memcpy(mapped, drive_root, root_length);
-    int at = root_length;
-    mapped[at++] = '/';
-    mapped[at++] = letter;
-    for (int start = 3; start < length;) {
-        const char *stop = static_cast<const char *>(memchr(path + start, '\\', length - start));
-        int end = stop ? static_cast<int>(stop - path) : length;
-        if (!is_plain_name(path + start, end - start)) return false;
-        mapped[at++] = '/';
-        memcpy(mapped + at, path + start, end - start);
-        at += end - start;
-        start = end + 1;
+    mapped[root_length] = '/';
+    mapped[root_length + 1] = letter;
+    // The path from its first backslash on: "\\name\\name".
+    char *names = mapped + root_length + 2;
+    char *end = names + (length - 2);
+    memcpy(names, path + 2, length - 2);
+    *end = '\0';
+    for (char *separator = names; separator != nullptr;) {
+        *separator = '/';
+        char *name = separator + 1;
+        separator = static_cast<char *>(memchr(name, '\\', end - name));
+        if (!is_plain_name(name, (separator ? separator : end) - name)) return false;
     }
-    mapped[at] = '\0';
     return true;
 }
 

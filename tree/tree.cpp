@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/console.h"
 
@@ -13,29 +14,31 @@ namespace {
 // Room for the path of the folder whose children are being made.
 const size_t COPY_CAPACITY = 132;
 
-const char *const level_suffixes[LEAF_LEVEL + 1] = {
+// Each with its length, so composing a path measures only the parent path.
+constexpr std::string_view level_suffixes[LEAF_LEVEL + 1] = {
     "", "_billion", "_10000_million", "_100_million", "_million", "_10_thousand", "_hundred",
 };
 
-const char *suffix_of(int level) {
-    return level >= 1 && level <= LEAF_LEVEL ? level_suffixes[level] : "";
+std::string_view suffix_of(int level) {
+    return level >= 1 && level <= LEAF_LEVEL ? level_suffixes[level] : level_suffixes[0];
 }
 
-// Copies text to dest; returns the position of the new terminator.
-char *append(char *dest, const char *text) {
-    size_t length = strlen(text);
-    memcpy(dest, text, length + 1);
+// Copies length bytes of text to dest; returns the position after them.
+char *append(char *dest, const char *text, size_t length) {
+    memcpy(dest, text, length);
     return dest + length;
 }
 
 }  // namespace
 
 void create_level_folder(int level, int index, const char *parent_path) {
-    format_number(pint_a_2_str, index);
-    char *end = append(pdir_level, parent_path);
-    end = append(end, pint_a_2_str);
-    end = append(end, suffix_of(level));
-    append(end, "\\");
+    int digits = format_number(pint_a_2_str, index);
+    char *end = append(pdir_level, parent_path, strlen(parent_path));
+    end = append(end, pint_a_2_str, digits);
+    std::string_view suffix = suffix_of(level);
+    end = append(end, suffix.data(), suffix.size());
+    end[0] = '\\';
+    end[1] = '\0';
     if (make_directory(pdir_level) != 0) print_text("Failed to write ");
     print_line(pdir_level);
     print_text("\n");
