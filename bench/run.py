@@ -18,16 +18,17 @@ The drives:
           inodes. Beside the floor, mkdirat, xargs -0 mkdir and a Python loop
           run as references.
   ext4    an image file on disk, mounted through a loop device, at width 6
-          (55,987 folders): 1 GiB with 1 KiB blocks; full, 64 inodes.
+          (55,987 folders), full at width 8 (299,593): 1 GiB with 1 KiB
+          blocks; full, 64 inodes.
   xfs     likewise: 1 GiB; full, its smallest size (300 MiB) taken by one file
           but 512 KiB.
   btrfs   likewise: 1 GiB; full, 128 MiB with data and metadata mixed, taken
           by one file but 4 MiB.
-  ntfs    an image file on disk through ntfs-3g (FUSE): 1 GiB; full, 16 MiB
-          taken by one file but 256 KiB.
+  ntfs    an image file on disk through ntfs-3g (FUSE), at width 5 (19,531
+          folders): 1 GiB; full, 16 MiB taken by one file but 256 KiB.
   wine    the Windows program under Wine against a Windows floor (one
           CreateDirectoryA of the full path a folder), both under Wine on a
-          tmpfs drive given to Wine as drive Q, at width 6.
+          tmpfs drive given to Wine as drive Q, at width 5.
 
 Contenders (failures are ignored by all, their error text thrown away):
 
@@ -61,6 +62,12 @@ DRIVE = "/mnt/c"
 COMPLETE_RUN = sum(100 ** level for level in range(7))
 # What a drive is taken to hold when a complete run's time is worked out.
 HELD = 100 * 10 ** 6
+
+# Per drive other than tmpfs: the widths of the making and the full-drive
+# runs, each run long enough to mean something and the whole benchmark
+# within twenty minutes: failing calls on ext4, xfs and btrfs are so cheap
+# that a bigger tree is needed; NTFS through FUSE and Wine are slow.
+IMAGE_WIDTHS = {"ext4": (6, 8), "xfs": (6, 8), "btrfs": (6, 8), "ntfs": (5, 5), "wine": (5, 5)}
 
 # Per file system: (mkfs words, size in MiB) for making and for the full
 # drive, and the room a filler file leaves on the full one (KiB; None: none).
@@ -280,14 +287,17 @@ def peak_memory(program, drive, width, answers):
 
 
 def run_scenario(args, drive, names, width, full, repeats, shuffle):
-    """Runs every contender repeats times, interleaved; returns their rates.
+    """Runs the program and its floor (the first two names) repeats times and
+    the references after them in the first rounds only, interleaved; returns
+    their rates.
 
     Every round runs each contender once, in an order of its own: a trial can
     be slowed by what the one before it left for the kernel to clean up, so
     no contender may always follow the same other one."""
     seconds = {name: [] for name in names}
-    for _ in range(repeats):
-        for name in shuffle.sample(names, len(names)):
+    for round_number in range(repeats):
+        taking = names if round_number < args.reference_repeats else names[:2]
+        for name in shuffle.sample(taking, len(taking)):
             seconds[name].append(run_once(name, args, drive, width, full))
     folders = folder_count(width)
     return {name: [folders / s for s in seconds[name]] for name in names}
@@ -343,11 +353,13 @@ def main():
     parser.add_argument("--build", required=True, help="build folder of the bench preset")
     parser.add_argument("--windows-build", help="build folder of the windows-bench preset")
     parser.add_argument("--width", type=int, default=10, help="width on tmpfs")
-    parser.add_argument("--image-width", type=int, default=6, help="width on the other drives")
+    parser.add_argument("--image-width", type=int, help="one width for every run on the other drives")
     # Identical runs here differ by up to a fifth; eleven of each keep the
     # medians, and so the ratios, within a few hundredths.
     parser.add_argument("--repeats", type=int, default=11, help="runs of each contender on tmpfs")
     parser.add_argument("--image-repeats", type=int, default=7, help="runs of each on the other drives")
+    parser.add_argument("--reference-repeats", type=int, default=5,
+                        help="runs of mkdirat, xargs and Python, which have no target")
     parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
     parser.add_argument("--shuffle", type=int, default=1, help="which shuffle of the runs to use")
     args = parser.parse_args()
@@ -357,7 +369,8 @@ def main():
     drives = args.drives.split(",")
     if "wine" in drives:
         windows = os.path.join(os.path.abspath(args.windows_build), "bench")
-        args.windows_program = os.path.join(windows, "bench_verrant_w%d.exe" % args.image_width)
+        args.windows_program = os.path.join(
+            windows, "bench_verrant_w%d.exe" % (args.image_width or IMAGE_WIDTHS["wine"][0]))
         args.windows_floor = os.path.join(windows, "bench_floor.exe")
 
     # The namespace's own /mnt; the work folder and images are on disk.
@@ -375,10 +388,9 @@ def main():
     rows = []
     tiny = args.width < 10
 
-    print("On tmpfs: width %d, %d folders, %d runs of each; on the others: width %d, %d folders, "
-          "%d runs of each. Interleaved; the ratios compare median rates, the last column "
-          "the fastest runs." % (args.width, folder_count(args.width), args.repeats, args.image_width,
-                                 folder_count(args.image_width), args.image_repeats))
+    print("On tmpfs: width %d, %d runs of the program and the floor, %d of the references; on the "
+          "others, %d runs of each. Interleaved; the ratios compare median rates, the last column "
+          "the fastest runs." % (args.width, args.repeats, args.reference_repeats, args.image_repeats))
     for kind in drives:
         drive = Drive(kind, args.work)
         if kind == "tmpfs":
@@ -387,16 +399,19 @@ def main():
         elif kind == "wine":
             prepare_wine(args)
             names = ["verrant.exe", "floor.exe"]
-            width, repeats = args.image_width, args.image_repeats
+            width, repeats = None, args.image_repeats
         else:
             names = ["verrant", "mkdir-full"]
-            width, repeats = args.image_width, args.image_repeats
+            width, repeats = None, args.image_repeats
         results = []
         for full in (False, True):
+            if kind != "tmpfs":
+                width = args.image_width or IMAGE_WIDTHS[kind][full]
             rate = run_scenario(args, drive, names, width, full, repeats, shuffle)
             calls = None if kind == "wine" else count_calls(args, drive, width, full)
-            title = "%s, %s" % (kind, "full drive: nearly every folder fails" if full else
-                                "making: room for every folder")
+            title = "%s, %s, width %d (%d folders)" % (
+                kind, "full drive: nearly every folder fails" if full else "making: room for every folder",
+                width, folder_count(width))
             results.append(report_scenario(title, names, rate, calls, folder_count(width)))
         rows.append((kind, results))
         if kind == "wine":

@@ -10,7 +10,7 @@ cmake --preset windows-bench >/dev/null
 cmake --build --preset windows-bench -j 2 >/dev/null
 args=(--build build/bench --windows-build build/windows-bench)
 case "${1:-}" in
-  --tiny) args+=(--width 2 --repeats 1 --image-width 2 --image-repeats 1) ;;
-  --quick) args+=(--repeats 5 --image-repeats 3) ;;
+  --tiny) args+=(--width 2 --repeats 1 --image-width 2 --image-repeats 1 --reference-repeats 1) ;;
+  --quick) args+=(--repeats 5 --image-repeats 3 --reference-repeats 2) ;;
 esac
 exec unshare -m --propagation private python3 bench/run.py "${args[@]}"
