@@ -93,6 +93,8 @@ bool put_line_end() {
 
 // Hands count bytes to the stream; returns how many were taken before a refusal.
 int put_text(const char *text, int count) {
+    // A bare line end, printed two or three times a folder, needs no scan.
+    if (count == 1 && text[0] == '\n') return put_line_end() ? 1 : 0;
     int taken = 0;
     while (taken < count) {
         const char *start = text + taken;

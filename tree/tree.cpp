@@ -14,6 +14,9 @@ namespace {
 // Room for the path of the folder whose children are being made.
 const size_t COPY_CAPACITY = 132;
 
+// Digits of every folder number.
+const size_t NUMBER_DIGITS = 3;
+
 // Each with its length, so composing a path measures only the parent path.
 constexpr std::string_view level_suffixes[LEAF_LEVEL + 1] = {
     "", "_billion", "_10000_million", "_100_million", "_million", "_10_thousand", "_hundred",
@@ -49,9 +52,12 @@ void build_level(int level, const char *parent_path) {
     // Without room for the parent path no folder of this level can be made
     // under it; the walk goes on one level up.
     if (copy == nullptr) return;
+    // Every path of this level is as long: the parent path, a number, the
+    // level's suffix and a backslash.
+    size_t path_length = strlen(parent_path) + NUMBER_DIGITS + suffix_of(level).size() + 1;
     for (int index = 1; index <= folders_per_level; index++) {
         create_level_folder(level, index, parent_path);
-        strcpy(copy, pdir_level);
+        memcpy(copy, pdir_level, path_length + 1);
         if (level < LEAF_LEVEL)
             build_level(level + 1, copy);
         else
