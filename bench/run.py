@@ -356,8 +356,8 @@ def main():
     parser.add_argument("--image-width", type=int, help="one width for every run on the other drives")
     # Identical runs here differ by up to a fifth; eleven of each keep the
     # medians, and so the ratios, within a few hundredths.
-    parser.add_argument("--repeats", type=int, default=11, help="runs of each contender on tmpfs")
-    parser.add_argument("--image-repeats", type=int, default=7, help="runs of each on the other drives")
+    parser.add_argument("--repeats", type=int, default=9, help="runs of each contender on tmpfs")
+    parser.add_argument("--image-repeats", type=int, default=5, help="runs of each on the other drives")
     parser.add_argument("--reference-repeats", type=int, default=5,
                         help="runs of mkdirat, xargs and Python, which have no target")
     parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
