@@ -12,22 +12,11 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(doc ${PROJECT_SOURCE_DIR}/doc)
 
 # Packages of one commit are the same bytes wherever and whenever they are
-# made: cpack stamps every file in them with SOURCE_DATE_EPOCH, which is taken
-# from the environment or, failing that, from the time of the last commit.
-set(source_date_epoch "$ENV{SOURCE_DATE_EPOCH}")
-if(source_date_epoch STREQUAL "")
-  find_package(Git QUIET)
-  if(GIT_FOUND)
-    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
-      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-      OUTPUT_VARIABLE source_date_epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  endif()
-endif()
-if(NOT source_date_epoch STREQUAL "")
-  file(WRITE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake
-    "if(\"\$ENV{SOURCE_DATE_EPOCH}\" STREQUAL \"\")\n  set(ENV{SOURCE_DATE_EPOCH} ${source_date_epoch})\nendif()\n")
-  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake)
-endif()
+# made: cpack stamps every file in them with SOURCE_DATE_EPOCH, which this
+# script, run by cpack, takes from the time of the last commit.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/source-date-epoch.cmake.in
+  ${PROJECT_BINARY_DIR}/source-date-epoch.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/source-date-epoch.cmake)
 set(made ${PROJECT_BINARY_DIR}/doc)
 
 if(WIN32)
