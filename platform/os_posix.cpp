@@ -39,7 +39,7 @@ bool map_path(const char *path, char *mapped) {
     memcpy(mapped, drive_root, root_length);
     mapped[root_length] = '/';
     mapped[root_length + 1] = letter;
-    // The path from its first backslash on: "\\name\\name".
+    // The path from its first backslash on, each name after a backslash.
     char *names = mapped + root_length + 2;
     char *end = names + (length - 2);
     memcpy(names, path + 2, length - 2);
