@@ -60,22 +60,23 @@ bool image_in_use(const std::string &image) {
     char line[512];
     bool looped = loops && fgets(line, sizeof line, loops) != nullptr;
     if (loops) pclose(loops);
-    if (looped) return true;
-    DIR *proc = opendir("/proc");
-    bool used = false;
-    while (dirent *entry = proc ? readdir(proc) : nullptr) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
-        std::string command = read_file(std::string("/proc/") + entry->d_name + "/cmdline");
-        for (char &c : command) c = c == '\0' ? ' ' : c;
-        if (command.find(image) != std::string::npos && command.find("unshare") == std::string::npos) {
-            used = true;
-        }
-    }
-    if (proc) closedir(proc);
-    return used;
+    return looped || !processes_naming(image).empty();
 }
 
 }  // namespace
+
+std::vector<int> processes_naming(const std::string &word) {
+    std::vector<int> found;
+    DIR *proc = opendir("/proc");
+    while (dirent *entry = proc ? readdir(proc) : nullptr) {
+        std::string words = read_file(std::string("/proc/") + entry->d_name + "/cmdline");
+        if (words.find(std::string(1, '\0') + word + '\0') != std::string::npos) {
+            found.push_back(atoi(entry->d_name));
+        }
+    }
+    if (proc) closedir(proc);
+    return found;
+}
 
 std::string missing_for(const FileSystem &file_system) {
     std::string type = file_system.type;

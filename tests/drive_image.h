@@ -26,6 +26,10 @@ struct DriveImage {
 // What this machine lacks to make and mount the file system; empty when nothing.
 std::string missing_for(const FileSystem &file_system);
 
+// The processes with word as one of their arguments (a FUSE driver names
+// its image so).
+std::vector<int> processes_naming(const std::string &word);
+
 // Formats a new image file; returns false when mkfs failed.
 bool make_image(DriveImage &drive, const std::string &image);
 

@@ -3,7 +3,6 @@
 // of inodes, xfs and btrfs of room for metadata, NTFS of room for its master
 // file table) and each must end up holding exactly the folders the program
 // echoed as made. And a drive whose driver dies in the middle of the walk.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -103,15 +102,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFileSystem, FilledDrive,
 // returns true when it found it.
 bool kill_driver(const std::string &image) {
     bool found = false;
-    DIR *proc = opendir("/proc");
-    while (dirent *entry = proc ? readdir(proc) : nullptr) {
-        std::string words = read_file(std::string("/proc/") + entry->d_name + "/cmdline");
-        if (words.rfind(std::string("ntfs-3g\0", 8), 0) == 0 &&
-            words.find(std::string(1, '\0') + image + '\0') != std::string::npos) {
-            found = kill(atoi(entry->d_name), SIGKILL) == 0 || found;
-        }
-    }
-    if (proc) closedir(proc);
+    for (int pid : processes_naming(image)) found = kill(pid, SIGKILL) == 0 || found;
     return found;
 }
 
