@@ -15,9 +15,16 @@ namespace {
 const int INPUT_CAPACITY = 4096;
 const int OUTPUT_CAPACITY = 16384;
 const char CTRL_Z = 0x1A;
-const int NO_FLUSH_CHARACTER = -1;
 
-// Standard input: one fill of bytes, already translated, and how far it is taken.
+// The first line feed of text, or its terminator when it has none: one scan
+// finds both, where the C library offers it.
+#ifdef _WIN32
+const char *line_feed_or_end(const char *text) { return text + strcspn(text, "\n"); }
+#else
+const char *line_feed_or_end(const char *text) { return strchrnul(text, '\n'); }
+#endif
+
+// Standard input: how far the current fill is taken, and its state.
 struct InputStream {
     int stream = STDIN_STREAM;
     bool ready = false;        // set up at the first take
@@ -26,50 +33,48 @@ struct InputStream {
     bool failed = false;       // a read failed; counts as end of input
     int pos = 0;
     int end = 0;
-    char bytes[INPUT_CAPACITY] = {};
 };
 
-// Standard output: bytes waiting to be written out.
+// Standard output: how many bytes wait to be written out, and its state.
 struct OutputStream {
     int stream = STDOUT_STREAM;
-    bool ready = false;                        // set up at the first byte printed
-    bool failed = false;                       // a write failed; everything after it is dropped
-    int flush_character = NO_FLUSH_CHARACTER;  // line feed on a terminal, none for a file or pipe
+    bool ready = false;          // set up at the first byte printed
+    bool failed = false;         // a write failed; everything after it is dropped
+    bool line_buffered = false;  // a terminal: written out at every line end and call
     int length = 0;
-    char bytes[OUTPUT_CAPACITY] = {};
 };
 
 // The two streams live for the whole run; every service below shares them.
+// Their bytes are kept apart from them, in memory the system zeroes at
+// start-up, so they take no room in the program file.
 InputStream input;
 OutputStream output;
+char input_bytes[INPUT_CAPACITY];
+char output_bytes[OUTPUT_CAPACITY];
 
 void set_up_output() {
     if (output.ready) return;
     output.ready = true;
-    output.flush_character = os_is_terminal(output.stream) ? '\n' : NO_FLUSH_CHARACTER;
+    output.line_buffered = os_is_terminal(output.stream);
 }
 
 // Writes out the pending bytes; a refused or short write fails the stream.
 void drain_output() {
     if (output.length == 0 || output.failed) return;
-    int written = os_write(output.stream, output.bytes, output.length);
+    int written = os_write(output.stream, output_bytes, output.length);
     if (written != output.length) output.failed = true;
     output.length = 0;
 }
 
-// Appends bytes that hold no line feed; returns false once the stream failed.
-bool put_plain(const char *bytes, int count) {
-    if (output.failed) return false;
-    if (count <= OUTPUT_CAPACITY - output.length) {  // the usual case: it fits
-        memcpy(output.bytes + output.length, bytes, count);
-        output.length += count;
-        return true;
-    }
+// Appends bytes that hold no line feed, writing out every block they fill;
+// returns false once the stream failed. Kept out of line, so that the usual
+// case below stays small.
+[[gnu::noinline]] bool put_in_blocks(const char *bytes, int count) {
     while (count > 0 && !output.failed) {
         if (output.length == OUTPUT_CAPACITY) drain_output();
         int room = OUTPUT_CAPACITY - output.length;
         int step = count < room ? count : room;
-        memcpy(output.bytes + output.length, bytes, step);
+        memcpy(output_bytes + output.length, bytes, step);
         output.length += step;
         bytes += step;
         count -= step;
@@ -77,36 +82,36 @@ bool put_plain(const char *bytes, int count) {
     return !output.failed;
 }
 
-// Appends the CR LF pair that stands for one line feed.
-bool put_line_end() {
-    if (output.failed) return false;
-    if (OUTPUT_CAPACITY - output.length >= 2) {
-        output.bytes[output.length] = '\r';
-        output.bytes[output.length + 1] = '\n';
-        output.length += 2;
-    } else if (!put_plain("\r\n", 2)) {
-        return false;
-    }
-    if (output.flush_character == '\n') drain_output();
+// Appends bytes that hold no line feed; returns false once the stream failed.
+bool put_plain(const char *bytes, int count) {
+    if (count > OUTPUT_CAPACITY - output.length || output.failed) return put_in_blocks(bytes, count);
+    memcpy(output_bytes + output.length, bytes, count);
+    output.length += count;
     return true;
 }
 
-// Hands count bytes to the stream; returns how many were taken before a refusal.
-int put_text(const char *text, int count) {
-    // A bare line end, printed two or three times a folder, needs no scan.
-    if (count == 1 && text[0] == '\n') return put_line_end() ? 1 : 0;
-    int taken = 0;
-    while (taken < count) {
-        const char *start = text + taken;
-        const char *feed = static_cast<const char *>(memchr(start, '\n', count - taken));
-        int run = feed ? static_cast<int>(feed - start) : count - taken;
-        if (run > 0 && !put_plain(start, run)) return taken;
-        taken += run;
-        if (!feed) break;
-        if (!put_line_end()) return taken;
-        taken += 1;
+// Appends the CR LF pair that stands for one line feed.
+bool put_line_end() {
+    if (OUTPUT_CAPACITY - output.length < 2 || output.failed) {
+        if (!put_in_blocks("\r\n", 2)) return false;
+    } else {
+        output_bytes[output.length] = '\r';
+        output_bytes[output.length + 1] = '\n';
+        output.length += 2;
     }
-    return taken;
+    if (output.line_buffered) drain_output();
+    return true;
+}
+
+// Hands the text to the stream up to its terminator, each line feed as CR LF;
+// returns where it stopped: at the terminator unless a byte was refused.
+const char *put_text(const char *text) {
+    for (;;) {
+        const char *stop = line_feed_or_end(text);
+        if (stop > text && !put_plain(text, static_cast<int>(stop - text))) return text;
+        if (*stop == '\0' || !put_line_end()) return stop;
+        text = stop + 1;
+    }
 }
 
 // Marks the end of input, for good.
@@ -118,18 +123,16 @@ bool end_input(bool failed) {
 
 // Before the program waits at a terminal, whatever it printed must be visible.
 void flush_before_waiting() {
-    if (input.interactive && output.ready && output.flush_character != NO_FLUSH_CHARACTER) {
-        drain_output();
-    }
+    if (input.interactive && output.line_buffered) drain_output();
 }
 
 // Reads once into the input buffer; returns the count of bytes up to any
 // Ctrl-Z, or -1 when the read failed.
 int read_up_to_ctrl_z() {
-    int got = os_read(input.stream, input.bytes, INPUT_CAPACITY);
+    int got = os_read(input.stream, input_bytes, INPUT_CAPACITY);
     if (got <= 0) return got;
-    const char *stop = static_cast<const char *>(memchr(input.bytes, CTRL_Z, got));
-    return stop ? static_cast<int>(stop - input.bytes) : got;
+    const char *stop = static_cast<const char *>(memchr(input_bytes, CTRL_Z, got));
+    return stop ? static_cast<int>(stop - input_bytes) : got;
 }
 
 // Reads one fill into the input buffer; returns false when nothing came and
@@ -151,13 +154,13 @@ bool fill_input() {
 // Returns the next input byte (0 to 255), or -1 at end of input.
 int take_character() {
     if (input.pos == input.end && !fill_input()) return -1;
-    return static_cast<unsigned char>(input.bytes[input.pos++]);
+    return static_cast<unsigned char>(input_bytes[input.pos++]);
 }
 
 // Puts the byte just taken back at the front of the input; -1 puts nothing.
 void put_back(int character) {
     if (character < 0) return;
-    input.bytes[--input.pos] = static_cast<char>(character);
+    input_bytes[--input.pos] = static_cast<char>(character);
 }
 
 bool is_white_space(int character) {
@@ -190,16 +193,19 @@ bool is_letter(char character) {
 
 int print_text(const char *text) {
     set_up_output();
-    int count = static_cast<int>(strlen(text));
-    int taken = put_text(text, count);
-    if (output.flush_character != NO_FLUSH_CHARACTER) drain_output();
-    return taken == count ? count : -1;
+    const char *stop;
+    // A bare line end, printed two or three times a folder, needs no scan.
+    if (text[0] == '\n' && text[1] == '\0')
+        stop = put_line_end() ? text + 1 : text;
+    else
+        stop = put_text(text);
+    if (output.line_buffered) drain_output();
+    return *stop == '\0' ? static_cast<int>(stop - text) : -1;
 }
 
 int print_line(const char *text) {
     set_up_output();
-    int count = static_cast<int>(strlen(text));
-    if (put_text(text, count) != count) return 1;
+    if (*put_text(text) != '\0') return 1;
     return put_line_end() && !output.failed ? 0 : 1;
 }
 
