@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian or Ubuntu packages Verrant needs, with apt-get: as root
-# directly, otherwise through sudo.
+# Installs the Debian packages Verrant needs (Debian 12 and 13), with apt-get:
+# as root directly, otherwise through sudo.
 #
 #   bash install-packages.sh build   what building the program and its package needs
 #   bash install-packages.sh test    that, and what every test needs
@@ -8,18 +8,20 @@
 # build: cmake, make, g++, and dpkg-dev and file, which cpack uses to work out
 #        the Debian package's dependencies.
 # test:  besides, GoogleTest and GoogleMock, clang with its sanitizer and fuzzer
-#        runtimes, valgrind, strace, python3, the tools that make and mount the
+#        runtimes (libclang-rt-dev: the runtimes of the release's own clang,
+#        whatever its version), valgrind, strace, python3, the tools that make and mount the
 #        drives the tests fill (ext4, xfs, btrfs, and NTFS through ntfs-3g),
 #        git (packages are stamped with the last commit's time), lintian and
 #        man-db for the package checks, the mingw-w64 cross compiler for the
 #        Windows program and Wine (with its 32-bit half, from the i386
-#        architecture) to run it.
+#        architecture) to run it, and the arm64 cross compiler with qemu-user
+#        to build the arm64 program and run it here.
 set -euo pipefail
 
 build=(cmake make g++ dpkg-dev file)
-tests=(clang libclang-rt-14-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
+tests=(clang libclang-rt-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
   mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g lintian man-db g++-mingw-w64-i686
-  wine wine32:i386)
+  wine wine32:i386 g++-aarch64-linux-gnu qemu-user)
 
 case "${1:-}" in
   build) packages=("${build[@]}") ;;

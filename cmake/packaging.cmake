@@ -14,9 +14,9 @@ set(doc ${PROJECT_SOURCE_DIR}/doc)
 # Packages of one commit are the same bytes wherever and whenever they are
 # made: cpack stamps every file in them with SOURCE_DATE_EPOCH, which this
 # script, run by cpack, takes from the time of the last commit.
-configure_file(${PROJECT_SOURCE_DIR}/cmake/source-date-epoch.cmake.in
-  ${PROJECT_BINARY_DIR}/source-date-epoch.cmake @ONLY)
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/source-date-epoch.cmake)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/cpack-time.cmake.in
+  ${PROJECT_BINARY_DIR}/cpack-time.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-time.cmake)
 set(made ${PROJECT_BINARY_DIR}/doc)
 
 if(WIN32)
