@@ -19,7 +19,7 @@ debian_files="./usr/bin/verrant
 ./usr/share/doc/verrant/copyright
 ./usr/share/man/man1/verrant.1.gz"
 export WINEPREFIX=$PWD/build/test/tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-export XDG_RUNTIME_DIR=$PWD/build/test/tests/wine-runtime
+export XDG_RUNTIME_DIR=$PWD/build/test/tests/wineprefix-runtime
 
 # Builds the packages of the tree in folder with each preset, quietly.
 build_packages() {

@@ -24,9 +24,10 @@ void prepare_prefix() {
     static bool ready = false;
     if (ready) return;
     ready = true;
+    mkdir((std::string(kPrefix) + "-runtime").c_str(), 0700);
     if (!exists(std::string(kPrefix) + "/system.reg")) {
         std::string boot =
-            std::string("WINEPREFIX=") + kPrefix +
+            std::string("WINEPREFIX=") + kPrefix + " XDG_RUNTIME_DIR=" + kPrefix + "-runtime" +
             " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wineboot --init >/dev/null 2>&1";
         if (system(boot.c_str()) != 0) return;
         if (system((std::string("WINEPREFIX=") + kPrefix + " wineserver -w").c_str()) != 0) return;
@@ -107,7 +108,10 @@ RunOptions Drives::options(const std::string &input) const {
     options.working_folder = folder.path;
     if (program_.under_wine) {
         options.command = {"wine", program_.executable};
-        options.environment = {std::string("WINEPREFIX=") + kPrefix, "WINEDEBUG=-all"};
+        // Wine's display drivers want a runtime folder of the user's; a
+        // fresh machine without a desktop session has none.
+        options.environment = {std::string("WINEPREFIX=") + kPrefix, "WINEDEBUG=-all",
+                               std::string("XDG_RUNTIME_DIR=") + kPrefix + "-runtime"};
     } else {
         options.command = {program_.executable};
     }
