@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/run_program.h"
+#include "tests/files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Faults a user can meet, on the real program: full and read-only drives,
+// Faults a user can meet, on the real program: a read-only drive,
 // outputs and inputs that cannot be used, hostile input, and a heap that
 // refuses a request.
 #include <gtest/gtest.h>
@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/program.h"
-#include "tests/transcripts.h"
+#include "tests/drive_image.h"
+#include "tests/programs.h"
+#include "tests/transcript.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define UNDER_SANITIZER 1
@@ -30,27 +31,11 @@ const std::string kRootFailed = kFailed + "C:\\1_100billion\\\n";
 
 class Faults : public ::testing::Test {
   protected:
-    void SetUp() override { drive_ = drives_.add('c'); }
-
     RunOptions options(const std::string &input) { return drives_.options(input); }
 
-    // Runs the program with the drive folder mounted as the given file system,
-    // inside a mount namespace of its own.
-    RunOptions with_mount(const std::string &input, const std::string &mount_options) {
-        RunOptions run = options(input);
-        std::string script = "mount -t tmpfs -o " + mount_options +
-                             " verrant-test drives/c && exec " + VERRANT_WIDTH2_PROGRAM;
-        run.command = {"unshare", "-m", "--propagation", "private", "sh", "-c", script};
-        return run;
-    }
+    size_t folders_made() { return drives_.folders_on('c').size(); }
 
-    static bool mount_namespaces_allowed() {
-        return system(
-                   "unshare -m --propagation private sh -c "
-                   "'mount -t tmpfs -o size=64k none /mnt' >/dev/null 2>&1") == 0;
-    }
-
-    size_t folders_made() { return folders_below(drive_, "C:\\").size(); }
+    std::string complete(const std::string &between) { return with_crlf(full_transcript('c', 2, between)); }
 
     static void expect_clean_exit(const RunResult &result) {
         EXPECT_TRUE(result.exited) << "signal " << result.signal;
@@ -58,38 +43,17 @@ class Faults : public ::testing::Test {
         EXPECT_EQ(result.error, "");
     }
 
-    Drives drives_{width2_program()};
-    std::string drive_;
+    Drives drives_{native_program()};
+    std::string drive_ = drives_.add('c');
 };
 
-// Every path of the width-2 walk, in the order it is made.
-std::vector<std::string> walk_order() { return echoed_paths(with_crlf(full_transcript('c', ""))); }
-
-TEST_F(Faults, ADriveThatFillsUpReportsEveryLaterFolder) {
-    if (!mount_namespaces_allowed()) SKIP_OR_FAIL_FOR_LACK_OF("mount namespaces (run as root)");
-    RunResult result = run_program(with_mount("y\nc\n", "nr_inodes=40,size=1m"));
-    expect_clean_exit(result);
-    std::vector<std::string> echoed = echoed_paths(result.output);
-    std::vector<std::string> expected = walk_order();
-    ASSERT_EQ(echoed.size(), expected.size());
-    // Folders are made until the file system is full; from then on every
-    // folder, in the failed ones too, is tried and reported.
-    size_t made = 0;
-    while (made < echoed.size() && echoed[made] == expected[made]) made++;
-    EXPECT_GT(made, 10u);
-    EXPECT_LT(made, expected.size());
-    for (size_t i = made; i < expected.size(); i++) {
-        EXPECT_EQ(echoed[i], "Failed to write " + expected[i]);
-    }
-    EXPECT_EQ(result.output.substr(result.output.size() - with_crlf(kSuccess).size()),
-              with_crlf(kSuccess));
-    std::string failure = with_crlf("Failed to write " + expected[made] + "\n\n");
-    EXPECT_NE(result.output.find(failure), std::string::npos);
-}
-
 TEST_F(Faults, AReadOnlyDriveFailsAtTheRoot) {
-    if (!mount_namespaces_allowed()) SKIP_OR_FAIL_FOR_LACK_OF("mount namespaces (run as root)");
-    RunResult result = run_program(with_mount("y\nc\n", "ro,size=64k"));
+    DriveImage read_only{{"tmpfs", 0, "ro,size=64k", -1}, ""};
+    std::string missing = missing_for(read_only.file_system);
+    if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
+    RunOptions run = options("y\nc\n");
+    run.command = with_drive_mounted(read_only, drive_, run.command);
+    RunResult result = run_program(run);
     expect_clean_exit(result);
     EXPECT_EQ(result.output, with_crlf(kOpening + kAsked + kRootFailed));
 }
@@ -101,7 +65,7 @@ TEST_F(Faults, OutputThatCannotBeWrittenLosesNoFolder) {
         RunResult result = run_program(run);
         expect_clean_exit(result);
         EXPECT_EQ(folders_made(), 127u) << static_cast<int>(kind);
-        TempFolder::remove_all(drive_ + "/1_100billion");
+        remove_all(drive_ + "/1_100billion");
     }
 }
 
@@ -116,28 +80,27 @@ TEST_F(Faults, InputThatCannotBeReadCountsAsTheEnd) {
 }
 
 TEST_F(Faults, HostileInputShapes) {
-    std::string tree = with_crlf(full_transcript('c', kAsked));
+    std::string tree = complete(kAsked);
     // A megabyte of blanks before each answer.
     std::string blanks(1 << 20, ' ');
     RunResult result = run_program(options(blanks + "y" + blanks + "\n" + blanks + "c\n"));
     expect_clean_exit(result);
     EXPECT_EQ(result.output, tree);
-    TempFolder::remove_all(drive_ + "/1_100billion");
+    remove_all(drive_ + "/1_100billion");
     // One byte at a time.
     RunOptions slow = options("\r\n y\r\n\tc\r\n");
     slow.input_chunk = 1;
     slow.chunk_pause_ms = 5;
     result = run_program(slow);
     EXPECT_EQ(result.output, tree);
-    TempFolder::remove_all(drive_ + "/1_100billion");
+    remove_all(drive_ + "/1_100billion");
     // Ctrl-Z within a fill drops the rest of that fill: the drive answer is lost.
     result = run_program(options("y\x1a\nc\n"));
     EXPECT_EQ(result.output, with_crlf(kOpening + kAsked));
     // NUL bytes answer nothing usable.
     result = run_program(options(std::string("\0\ny\n\0\n\0c\n", 10)));
     std::string reenter = kReenter + "\n";
-    EXPECT_EQ(result.output,
-              with_crlf(full_transcript('c', kInvalid + kAsked + reenter + reenter)));
+    EXPECT_EQ(result.output, complete(kInvalid + kAsked + reenter + reenter));
     EXPECT_EQ(folders_made(), 127u);
 }
 
@@ -179,17 +142,19 @@ TEST_F(Faults, AMissingCopyBufferSkipsOnlyThatLevel) {
     expect_clean_exit(result);
     EXPECT_EQ(result.output, with_crlf(kOpening + kAsked + "C:\\1_100billion\\\n\n" + kSuccess));
     EXPECT_EQ(folders_made(), 1u);
-    TempFolder::remove_all(drive_ + "/1_100billion");
+    remove_all(drive_ + "/1_100billion");
     // The third entry is level 3 under the first level 2 folder: only the
     // folders below that one are missing.
     result = refusing(options("y\nc\n"), 132, 3);
     expect_clean_exit(result);
     const std::string parent = "C:\\1_100billion\\001_billion\\001_10000_million\\";
     std::vector<std::string> expected;
-    for (const std::string &path : walk_order()) {
+    for (const std::string &path : walk_paths('C', 2)) {
         if (path.size() == parent.size() || path.rfind(parent, 0) != 0) expected.push_back(path);
     }
-    EXPECT_EQ(echoed_paths(result.output), expected);
+    std::vector<std::string> echoed;
+    for (const Echoed &path : echoed_paths(result.output)) echoed.push_back(path.path);
+    EXPECT_EQ(echoed, expected);
     EXPECT_EQ(folders_made(), expected.size());
     EXPECT_EQ(expected.size(), 127u - 30u);
 }
@@ -204,10 +169,10 @@ TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
                    "--leak-check=full",
                    "--show-leak-kinds=all",
                    "--errors-for-leak-kinds=all",
-                   VERRANT_WIDTH2_PROGRAM};
+                   native_program().width2};
     RunResult result = run_program(run);
     expect_clean_exit(result);
-    EXPECT_EQ(result.output, with_crlf(full_transcript('c', kAsked)));
+    EXPECT_EQ(result.output, complete(kAsked));
 }
 
 #endif

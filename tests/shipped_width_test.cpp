@@ -1,6 +1,6 @@
-// The program as shipped, one hundred folders a level: the start of its walk,
-// stopped once the first block of output has come, and a folder renamed from
-// outside while the walk is below it.
+// The program at the shipped width, one hundred folders a level: the start of
+// its walk, stopped once the first blocks of output have come, and a folder
+// renamed from outside while the walk is below it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,126 +9,88 @@
 #include <string>
 #include <vector>
 
-#include "tests/run_program.h"
+#include "tests/programs.h"
+#include "tests/transcript.h"
 
 namespace {
 
 const std::string kLevel3 = "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\";
 
-// The folder name of index with the level's suffix, and its backslash.
-std::string numbered(int index, const char *suffix) {
-    char name[32];
-    snprintf(name, sizeof name, "%03d%s\\", index, suffix);
-    return name;
-}
+class ShippedWidth : public ::testing::Test {
+  protected:
+    // The program answering y and c, stopped when stop(output) holds.
+    std::vector<Echoed> run(const std::function<bool(const std::string &)> &stop) {
+        RunOptions options = drives_.options("y\nc\n", VERRANT_NATIVE_WIDTH100);
+        options.watch = stop;
+        return echoed_paths(run_program(options).output);
+    }
 
-std::string leaf_path(int first, int leaf) {
-    return kLevel3 + "001_million\\" + numbered(first, "_10_thousand") + numbered(leaf, "_hundred");
-}
+    std::string posix_path(const std::string &path) const {
+        std::string posix = drives_.path_of('c') + path.substr(2);
+        std::replace(posix.begin(), posix.end(), '\\', '/');
+        return posix;
+    }
 
-TEST(ShippedWidth, WalksDepthFirstWithFullLengthPaths) {
-    TempFolder folder;
-    make_folders(folder.path + "/drives/c");
-    RunOptions options;
-    options.command = {VERRANT_WIDTH100_PROGRAM};
-    options.input = "y\nc\n";
-    options.working_folder = folder.path;
-    options.kill_after_output = 65536;
-    RunResult result = run_program(options);
-    std::vector<std::string> paths = echoed_paths(result.output);
-    ASSERT_GT(paths.size(), 110u);
-    const char *first[] = {
-        "C:\\1_100billion\\",
-        "C:\\1_100billion\\001_billion\\",
-        "C:\\1_100billion\\001_billion\\001_10000_million\\",
-        "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\",
-        "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\001_million\\",
-        "C:\\1_100billion\\001_billion\\001_10000_million\\001_100_million\\001_million\\"
-        "001_10_thousand\\",
-    };
-    for (int i = 0; i < 6; i++) EXPECT_EQ(paths[i], first[i]);
-    for (int leaf = 1; leaf <= 100; leaf++) EXPECT_EQ(paths[5 + leaf], leaf_path(1, leaf));
-    EXPECT_EQ(paths[106], std::string(first[4]) + "002_10_thousand\\");
-    EXPECT_EQ(paths[107], leaf_path(2, 1));
-    // Every leaf path is as long as the deepest one can be, and is on disk.
-    for (const std::string &path : paths) {
-        if (path.find("_hundred\\") != std::string::npos) {
+    Drives drives_{native_program()};
+    std::string drive_ = drives_.add('c');
+};
+
+TEST_F(ShippedWidth, WalksDepthFirstWithFullLengthPaths) {
+    std::vector<Echoed> echoed = run([](const std::string &output) { return output.size() > 65536; });
+    std::vector<std::string> walk = walk_paths('C', 100, echoed.size());
+    ASSERT_GT(echoed.size(), 110u);
+    WalkCheck check = check_walk(echoed, walk);
+    EXPECT_TRUE(check.in_walk_order) << check.first_mismatch;
+    EXPECT_EQ(check.failed, 0u);
+    // Down to the first leaf, its 99 siblings, then its parent's sibling.
+    EXPECT_EQ(walk[3], kLevel3);
+    EXPECT_EQ(walk[6], kLevel3 + "001_million\\001_10_thousand\\001_hundred\\");
+    EXPECT_EQ(walk[105], kLevel3 + "001_million\\001_10_thousand\\100_hundred\\");
+    EXPECT_EQ(walk[106], kLevel3 + "001_million\\002_10_thousand\\");
+    struct stat info;
+    for (const std::string &path : check.made) {
+        if (path.ends_with("_hundred\\")) {
             EXPECT_EQ(path.size(), 102u) << path;
         }
-    }
-    for (size_t i = 0; i + 1 < paths.size(); i++) {
-        std::string posix = folder.path + "/drives/c" + paths[i].substr(2);
-        for (char &c : posix) c = c == '\\' ? '/' : c;
-        struct stat info;
-        EXPECT_EQ(stat(posix.c_str(), &info), 0) << paths[i];
+        EXPECT_EQ(stat(posix_path(path).c_str(), &info), 0) << path;
     }
 }
 
-}  // namespace
-
-namespace {
-
-const std::string kRenamed = kLevel3 + "001_million\\";
-
-// Every folder below the renamed one, in the order the walk makes them.
-std::vector<std::string> walk_below_renamed() {
-    std::vector<std::string> paths;
-    for (int middle = 1; middle <= 100; middle++) {
-        std::string parent = kRenamed + numbered(middle, "_10_thousand");
-        paths.push_back(parent);
-        for (int leaf = 1; leaf <= 100; leaf++) paths.push_back(parent + numbered(leaf, "_hundred"));
-    }
-    return paths;
-}
-
-TEST(ShippedWidth, AFolderRenamedDuringTheWalkFailsItsLaterDescendants) {
-    TempFolder folder;
-    make_folders(folder.path + "/drives/c");
-    std::string level3 = folder.path + "/drives/c/1_100billion/001_billion/001_10000_million/001_100_million";
-    std::string first_leaf = kRenamed + "001_10_thousand\\001_hundred\\";
-    std::string next = kLevel3 + "002_million\\001_10_thousand\\\r\n";
-    bool renamed = false;
-    RunOptions options;
-    options.command = {VERRANT_WIDTH100_PROGRAM};
-    options.input = "y\nc\n";
-    options.working_folder = folder.path;
+TEST_F(ShippedWidth, AFolderRenamedDuringTheWalkFailsItsLaterDescendants) {
+    const std::string renamed = kLevel3 + "001_million\\", next = kLevel3 + "002_million\\";
+    std::string old_name = posix_path(renamed), new_name = posix_path(kLevel3 + "moved\\");
+    bool moved = false;
     // Output waits in the program's block and the pipe, so the walk is at
     // most a few hundred folders past what has been read: well inside the
     // ten thousand below the renamed folder.
-    options.watch = [&](const std::string &output) {
-        if (!renamed && output.find(first_leaf) != std::string::npos) {
-            renamed = rename((level3 + "/001_million").c_str(), (level3 + "/moved").c_str()) == 0;
-        }
-        return output.find(next) != std::string::npos;
-    };
-    RunResult result = run_program(options);
-    ASSERT_TRUE(renamed);
-
-    std::vector<std::string> echoed = echoed_paths(result.output);
-    auto start = std::find(echoed.begin(), echoed.end(), kRenamed);
-    ASSERT_NE(start, echoed.end());
-    std::vector<std::string> below(start + 1, echoed.end());
-    std::vector<std::string> expected = walk_below_renamed();
-    ASSERT_GE(below.size(), expected.size() + 2);
-    // Folders are made until the rename; every later one is reported failed.
+    std::vector<Echoed> echoed = run([&](const std::string &output) {
+        if (!moved && output.find(renamed + "001_10_thousand\\001_hundred\\") != std::string::npos)
+            moved = rename(old_name.c_str(), new_name.c_str()) == 0;
+        return output.find(next + "001_10_thousand\\\r\n") != std::string::npos;
+    });
+    ASSERT_TRUE(moved);
+    // Every folder of the walk is echoed in order; below the renamed folder,
+    // folders are made until the rename and every later one fails.
+    std::vector<std::string> walk = walk_paths('C', 100, echoed.size());
+    WalkCheck check = check_walk(echoed, walk);
+    ASSERT_TRUE(check.in_walk_order) << check.first_mismatch;
+    size_t first = std::find(walk.begin(), walk.end(), renamed) - walk.begin();
+    size_t after = std::find(walk.begin(), walk.end(), next) - walk.begin();
+    ASSERT_LT(after, echoed.size());
+    size_t made = first + 1;
+    while (made < after && !echoed[made].failed) made++;
+    EXPECT_GT(made, first + 1);
+    EXPECT_LT(made, after);
+    for (size_t i = made; i < after; i++) EXPECT_TRUE(echoed[i].failed) << echoed[i].path;
+    // The walk goes on at the next sibling, made where it is named, and
+    // nothing was made through the old name after the rename.
+    EXPECT_FALSE(echoed[after].failed);
+    EXPECT_FALSE(echoed[after + 1].failed);
     std::vector<std::string> made_below;
-    size_t made = 0;
-    while (made < expected.size() && below[made] == expected[made]) {
-        made_below.push_back("M:\\" + expected[made].substr(kRenamed.size()));
-        made++;
-    }
-    EXPECT_GT(made, 0u);
-    EXPECT_LT(made, expected.size());
-    for (size_t i = made; i < expected.size(); i++) EXPECT_EQ(below[i], "Failed to write " + expected[i]);
-    // The walk goes on at the renamed folder's next sibling, made where it is named.
-    EXPECT_EQ(below[expected.size()], kLevel3 + "002_million\\");
-    EXPECT_EQ(below[expected.size() + 1], kLevel3 + "002_million\\001_10_thousand\\");
-    // Nothing was made through the old name after the rename.
+    for (size_t i = first + 1; i < made; i++) made_below.push_back("M:\\" + walk[i].substr(renamed.size()));
     std::sort(made_below.begin(), made_below.end());
-    EXPECT_EQ(folders_below(level3 + "/moved", "M:\\"), made_below);
-    EXPECT_EQ(folders_below(level3 + "/001_million", "M:\\"), std::vector<std::string>{});
-    struct stat info;
-    EXPECT_EQ(stat((level3 + "/002_million/001_10_thousand").c_str(), &info), 0);
+    EXPECT_EQ(folders_below(new_name, "M:\\"), made_below);
+    EXPECT_EQ(folders_below(old_name, "M:\\"), std::vector<std::string>{});
 }
 
 }  // namespace

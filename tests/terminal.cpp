@@ -13,8 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-Terminal::Terminal(const std::vector<std::string> &command, const std::string &folder,
-                   const std::vector<std::string> &environment) {
+Terminal::Terminal(const std::vector<std::string> &command, const std::string &folder) {
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return;
     termios mode;
@@ -37,7 +36,6 @@ Terminal::Terminal(const std::vector<std::string> &command, const std::string &f
         if (slave > 2) close(slave);
         close(master);
         if (chdir(folder.c_str()) != 0) _exit(126);
-        for (const std::string &setting : environment) putenv(strdup(setting.c_str()));
         std::vector<char *> argv;
         for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
         argv.push_back(nullptr);
@@ -89,7 +87,7 @@ bool Terminal::type(const std::string &keys) {
     return write(master, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
 }
 
-bool Terminal::ended_cleanly() {
+int Terminal::wait_for_end() {
     int status = 0;
     pid_t ended = 0;
     // Reads while the program runs, then what it left in the terminal.
@@ -98,9 +96,9 @@ bool Terminal::ended_cleanly() {
         ended = waitpid(child, &status, WNOHANG);
     }
     read_until([](const std::string &) { return false; }, 1);
-    if (ended != child) return false;
+    if (ended != child) return -1;
     child = -1;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::string screen_text(const std::string &bytes) {

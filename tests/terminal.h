@@ -16,9 +16,8 @@ struct Terminal {
     pid_t child = -1;
     std::string seen;  // everything printed so far
 
-    // Starts command in folder, with NAME=VALUE settings added to its environment.
-    Terminal(const std::vector<std::string> &command, const std::string &folder,
-             const std::vector<std::string> &environment = {});
+    // Starts command in folder.
+    Terminal(const std::vector<std::string> &command, const std::string &folder);
     ~Terminal();
     Terminal(const Terminal &) = delete;
     Terminal &operator=(const Terminal &) = delete;
@@ -31,8 +30,9 @@ struct Terminal {
     // Types keys at the terminal.
     bool type(const std::string &keys);
     // Reads what is left while waiting for the program (up to twenty
-    // minutes); true when it ended with status 0.
-    bool ended_cleanly();
+    // minutes); returns its exit status, 128 + the signal that ended it, or
+    // -1 when it did not end.
+    int wait_for_end();
 
   private:
     int slave_ = -1;

@@ -1,10 +1,11 @@
-// Expected console text, written out in full.
-#ifndef VERRANT_TESTS_TRANSCRIPTS_H
-#define VERRANT_TESTS_TRANSCRIPTS_H
+// What the program prints: the dialogue's texts written out in full, the
+// walk a program of a given width makes, and the reading of a transcript.
+#ifndef VERRANT_TESTS_TRANSCRIPT_H
+#define VERRANT_TESTS_TRANSCRIPT_H
 
+#include <cstdint>
 #include <string>
-
-#include "tests/expected_tree.inc"
+#include <vector>
 
 // The banner and the first question, with LF line ends.
 const std::string kOpening = R"( 
@@ -39,16 +40,38 @@ const std::string kFloppy =
 const std::string kInvalid = "Invalid entry!\nContinue? Y(yes)/N(no)\n";
 const std::string kFailed = "       Sorry; we failed to complete the process\n";
 const std::string kSuccess = "       Congratulations! Process is complete\n";
+const std::string kFailedToWrite = "Failed to write ";
 
-// The whole transcript of a width-2 run on drive letter (lower case), with
-// the text printed between the first question and the root path in between.
-inline std::string full_transcript(char drive, const std::string &between) {
-    std::string tree = kTreeWidth2;
-    char upper = static_cast<char>(drive - 'a' + 'A');
-    for (size_t at = tree.find("C:\\"); at != std::string::npos; at = tree.find("C:\\", at + 1)) {
-        tree[at] = upper;
-    }
-    return kOpening + between + upper + ":\\1_100billion\\\n\n" + tree + kSuccess;
-}
+// Turns every LF into CR LF, as the program prints it.
+std::string with_crlf(const std::string &text);
+
+// The folders a program of width makes on drive letter (upper case), the
+// root first, in the order it makes them: all of them, or the first limit.
+std::vector<std::string> walk_paths(char letter, int width, size_t limit = SIZE_MAX);
+
+// The whole transcript of a complete run of width on drive letter (lower
+// case), with LF line ends, and with between printed between the first
+// question and the root path.
+std::string full_transcript(char letter, int width, const std::string &between);
+
+// One path the program echoed, made or reported as failed.
+struct Echoed {
+    std::string path;
+    bool failed = false;
+    bool operator==(const Echoed &other) const = default;
+};
+
+// Every whole line of a transcript that echoes a folder path, in order.
+std::vector<Echoed> echoed_paths(const std::string &transcript);
+
+// How echoed paths match a walk: in walk order, every folder either made or
+// reported failed; the made ones sorted.
+struct WalkCheck {
+    bool in_walk_order = false;
+    std::string first_mismatch;  // where it is not in walk order
+    std::vector<std::string> made;
+    size_t failed = 0;
+};
+WalkCheck check_walk(const std::vector<Echoed> &echoed, const std::vector<std::string> &walk);
 
 #endif

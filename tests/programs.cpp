@@ -1,0 +1,117 @@
+#include "tests/programs.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+// One Wine prefix for the whole test run, under the build tree; the tests
+// that use it are run one at a time, as each gives it its own drive letters.
+const std::string kPrefix = VERRANT_WINE_PREFIX;
+// Wine's display drivers want a runtime folder of the user's, which a fresh
+// machine without a desktop session lacks: it gets one of its own.
+const std::vector<std::string> kWineEnvironment = {
+    "env", "WINEPREFIX=" + kPrefix, "XDG_RUNTIME_DIR=" + kPrefix + "-runtime", "WINEDEBUG=-all",
+    "WINEDLLOVERRIDES=mscoree,mshtml="};
+
+// The words of a command, each quoted for the shell.
+std::string shell_words(const std::vector<std::string> &words) {
+    std::string line;
+    for (const std::string &word : words) line += " " + shell_quoted(word);
+    return line;
+}
+
+bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+
+bool command_exists(const std::string &name) {
+    return system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Makes the Wine prefix once; returns whether it is there.
+bool wine_prefix_ready() {
+    mkdir((kPrefix + "-runtime").c_str(), 0700);
+    if (!exists(kPrefix + "/system.reg")) {
+        std::string env = shell_words(kWineEnvironment);
+        if (system((env + " wineboot --init >/dev/null 2>&1 &&" + env + " wineserver -w").c_str()) != 0)
+            return false;
+    }
+    return exists(kPrefix + "/dosdevices");
+}
+
+}  // namespace
+
+std::vector<Program> all_programs() {
+    return {native_program(),
+            {"wine", Runner::Wine, VERRANT_WINDOWS_WIDTH2, VERRANT_WINDOWS_WIDTH4, 'd'},
+            {"arm64", Runner::Qemu, VERRANT_ARM64_WIDTH2, VERRANT_ARM64_WIDTH4, 'c'}};
+}
+
+Program native_program() {
+    return {"native", Runner::Native, VERRANT_NATIVE_WIDTH2, VERRANT_NATIVE_WIDTH4, 'c'};
+}
+
+std::string missing_for(const Program &program) {
+    if (!exists(program.width2) || !exists(program.width4))
+        return std::string("the program, not built: ") + program.width2;
+    if (program.runner == Runner::Wine && !command_exists("wine")) return "Wine";
+    if (program.runner == Runner::Wine && !wine_prefix_ready()) return "a Wine prefix (wineboot failed)";
+    if (program.runner == Runner::Qemu && !command_exists("qemu-aarch64")) return "qemu-aarch64";
+    return "";
+}
+
+std::vector<std::string> command_of(const Program &program, const std::string &executable) {
+    switch (program.runner) {
+        case Runner::Wine: {
+            std::vector<std::string> command = kWineEnvironment;
+            command.insert(command.end(), {"wine", executable});
+            return command;
+        }
+        case Runner::Qemu: return {"qemu-aarch64", "-L", "/usr/aarch64-linux-gnu", executable};
+        case Runner::Native: break;
+    }
+    return {executable};
+}
+
+Drives::Drives(const Program &program) : program(program) { make_folders(folder.path + "/drives"); }
+
+std::string Drives::path_of(char letter) const { return folder.path + "/drives/" + letter; }
+
+std::string Drives::add(char letter) {
+    std::string path = path_of(letter);
+    make_folders(path);
+    if (program.runner == Runner::Wine) {
+        std::string device = kPrefix + "/dosdevices/" + letter + ":";
+        unlink(device.c_str());
+        if (symlink(path.c_str(), device.c_str()) != 0) path.clear();
+    }
+    return path;
+}
+
+std::vector<std::string> Drives::folders_on(char letter) const {
+    return folders_below(path_of(letter), std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\");
+}
+
+RunOptions Drives::options(const std::string &input, const char *executable) const {
+    RunOptions options;
+    options.input = input;
+    options.working_folder = folder.path;
+    options.command = command_of(program, executable ? executable : program.width2);
+    return options;
+}
+
+std::string stop_wine_server() {
+    std::string env = shell_words(kWineEnvironment);
+    return env + " wineserver -k 2>/dev/null;" + env + " wineserver -w";
+}
+
+std::string shell_quoted(const std::string &word) {
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+void PrintTo(const Program &program, std::ostream *out) { *out << program.name; }
+
+std::string name_of(const ::testing::TestParamInfo<Program> &info) { return info.param.name; }

@@ -1,0 +1,66 @@
+// The programs the whole-program tests run, one row each: the Linux program
+// as it is, the Windows program under Wine, and the arm64 program under
+// qemu. Each is built at widths 2 and 4, with drive letters leading to
+// folders inside a test's own folder.
+#ifndef VERRANT_TESTS_PROGRAMS_H
+#define VERRANT_TESTS_PROGRAMS_H
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/files.h"
+#include "tests/process.h"
+
+enum class Runner { Native, Wine, Qemu };
+
+struct Program {
+    const char *name;  // in test names: native, wine, arm64
+    Runner runner;
+    const char *width2;  // the executables
+    const char *width4;
+    char drive;  // the letter the ordinary cases answer with (lower case)
+};
+
+// Every row of the table.
+std::vector<Program> all_programs();
+// The Linux program, for the tests that run it alone.
+Program native_program();
+
+// The reason this machine cannot run the program; empty when it can.
+std::string missing_for(const Program &program);
+
+// The command that runs one of the program's executables.
+std::vector<std::string> command_of(const Program &program, const std::string &executable);
+
+// A test's world: a temporary folder holding one folder per drive letter,
+// given to the program as its drives.
+struct Drives {
+    explicit Drives(const Program &program);
+    // Makes the folder of a drive letter (lower case) and gives it to the program.
+    std::string add(char letter);
+    // Where a drive letter's folders are.
+    std::string path_of(char letter) const;
+    // The folders made on a drive, as drive-letter paths, sorted.
+    std::vector<std::string> folders_on(char letter) const;
+    // A run of the width-2 program (or another executable) with this input.
+    RunOptions options(const std::string &input, const char *executable = nullptr) const;
+
+    Program program;
+    TempFolder folder;
+};
+
+// A shell command that stops the Wine server of the tests' prefix, so the
+// next Windows program starts one where it runs (in a mount namespace, say).
+std::string stop_wine_server();
+
+// The word in single quotes, for the shell.
+std::string shell_quoted(const std::string &word);
+
+// Names the row in GoogleTest's messages and in test names.
+void PrintTo(const Program &program, std::ostream *out);
+std::string name_of(const ::testing::TestParamInfo<Program> &info);
+
+#endif
