@@ -65,8 +65,15 @@ python3 -m zipfile -e "$zip" "$unpacked/zip"
 top=$unpacked/zip/verrant-${version}-win32
 check "it holds verrant.exe and README.txt, and nothing else" \
   test "$(cd "$top" && find . -type f | sort | tr '\n' ' ')" = "./README.txt ./verrant.exe "
-check "verrant.exe is a 32-bit console program" grep -q 'PE32 executable (console) Intel 80386' \
-  <(file "$top/verrant.exe")
+# Its PE header: Intel 386, PE32 (not PE32+), the console subsystem.
+is_win32_console() {
+  python3 -c 'import struct, sys
+b = open(sys.argv[1], "rb").read(); pe = struct.unpack_from("<I", b, 0x3c)[0]
+word = lambda at: struct.unpack_from("<H", b, pe + at)[0]
+sys.exit(not (b[:2] == b"MZ" and b[pe:pe + 4] == b"PE\0\0" and word(4) == 0x14c and word(24) == 0x10b
+              and word(24 + 68) == 3))' "$1"
+}
+check "verrant.exe is a 32-bit console program" is_win32_console "$top/verrant.exe"
 check "README.txt has CR LF line ends only" \
   test "$(grep -c $'\r$' "$top/README.txt")" = "$(wc -l <"$top/README.txt")"
 check "README.txt tells how to stop a run" grep -q 'Ctrl+C' "$top/README.txt"
