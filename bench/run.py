@@ -3,10 +3,12 @@
 gets through them once the drive is full, against floors that make the same
 folders and print nothing, on the file systems users fill.
 
-Run inside a private mount namespace (run.sh does that): /mnt is a folder of
-the namespace's own, and every trial gets a fresh drive mounted as /mnt/c, so
-the program runs with the drive root it ships with and nothing outside sees
-the folders. Two scenarios on each drive:
+Run inside a private mount namespace (run.sh makes one); it refuses to run
+in a mount namespace it shares with the system's first process, or one whose
+mounts reach others. /mnt is a folder of the namespace's own, and every trial
+gets a fresh drive mounted as /mnt/c, so the program runs with the drive root
+it ships with and nothing outside sees the folders. Whatever it mounted and
+its work folder go on every exit. Two scenarios on each drive:
 
   making       a drive with room for every folder
   full drive   a drive with room for a few folders only, so that nearly
@@ -36,7 +38,8 @@ Contenders (failures are ignored by all, their error text thrown away):
   mkdir-full   one mkdir of the full path per folder (the floor)
   mkdirat      mkdirat relative to its open parent per folder, each parent
                opened relative to its own: a reference for relative calls,
-               which do not keep a path's meaning
+               which do not keep a path's meaning; making only, since on a
+               full drive it fails at once on the parent it could not open
   xargs-mkdir  the same paths, generated up front, fed to xargs -0 mkdir
   python-loop  a Python loop of os.mkdir over the same paths
 """
@@ -113,6 +116,8 @@ class Drive:
             run(["mount", "-t", "tmpfs", "-o", "size=8g,nr_inodes=%d" % inodes, "bench", DRIVE])
         else:
             self.mount_image(full)
+        if full:
+            check_full(self.kind)
         self.inodes_before = used_inodes()
 
     def mount_image(self, full):
@@ -170,18 +175,24 @@ def fill(folder, leave_kib):
     """Takes all the room on a drive but leave_kib with one file."""
     info = os.statvfs(folder)
     size = info.f_bavail * info.f_frsize - leave_kib * 1024
-    path = os.path.join(folder, "filler")
-    try:
-        with open(path, "wb") as f:
+    with open(os.path.join(folder, "filler"), "wb") as f:
+        try:
             os.posix_fallocate(f.fileno(), 0, size)
-    except OSError:
-        with open(path, "wb") as f:
+        except OSError:  # ntfs-3g allocates only by writing
             block = bytes(1 << 20)
-            try:
-                while size > 0:
-                    size -= f.write(block[:min(size, len(block))])
-            except OSError:
-                pass
+            while size > 0:
+                size -= f.write(block[:min(size, len(block))])
+
+
+def check_full(kind):
+    """Stops the benchmark unless the drive just mounted has room for no more
+    than a few dozen folders: no inodes left, or no more room than a filler
+    leaves."""
+    info = os.statvfs(DRIVE)
+    leave = IMAGES.get(kind, (None, None, 0))[2] or 0
+    if info.f_favail > 64 and info.f_bavail * info.f_frsize > 2 * leave * 1024 + (1 << 20):
+        sys.exit("the %s drive is not full: %d inodes and %d KiB free" %
+                 (kind, info.f_favail, info.f_bavail * info.f_frsize // 1024))
 
 
 def timed(command, stdin_path=None, stdout_path=None, env=None):
@@ -201,9 +212,10 @@ def contender_command(name, args, width):
     if name == "verrant":
         return [args.program(width)], args.answers, args.output
     if name == "verrant.exe":
-        return ["wine", args.windows_program], args.windows_answers, args.output
+        program = os.path.join(args.windows_bench, "bench_verrant_w%d.exe" % width)
+        return ["wine", program], args.windows_answers, args.output
     if name == "floor.exe":
-        return ["wine", args.windows_floor, str(width), "q"], None, None
+        return ["wine", os.path.join(args.windows_bench, "bench_floor.exe"), str(width), "q"], None, None
     if name == "mkdir-full":
         return [args.floor, "full", str(width), DRIVE], None, None
     if name == "mkdirat":
@@ -335,7 +347,10 @@ def prepare_wine(args):
     """A Wine prefix of the benchmark's own, drive Q leading to /mnt/c, and a
     Wine server kept running for every trial, so none pays for starting it."""
     prefix = os.path.join(args.work, "wineprefix")
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    runtime = os.path.join(args.work, "wine-runtime")  # Wine's display drivers want one
+    os.makedirs(runtime, mode=0o700)
+    env = dict(os.environ, WINEPREFIX=prefix, XDG_RUNTIME_DIR=runtime, WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
     run(["wineboot", "--init"], quiet=True, env=env)
     run(["wineserver", "-w"], env=env)
     device = os.path.join(prefix, "dosdevices", "q:")
@@ -348,76 +363,53 @@ def prepare_wine(args):
         f.write("y\nq\n")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", required=True, help="build folder of the bench preset")
-    parser.add_argument("--windows-build", help="build folder of the windows-bench preset")
-    parser.add_argument("--width", type=int, default=10, help="width on tmpfs")
-    parser.add_argument("--image-width", type=int, help="one width for every run on the other drives")
-    # Identical runs here differ by up to a fifth; eleven of each keep the
-    # medians, and so the ratios, within a few hundredths.
-    parser.add_argument("--repeats", type=int, default=9, help="runs of each contender on tmpfs")
-    parser.add_argument("--image-repeats", type=int, default=5, help="runs of each on the other drives")
-    parser.add_argument("--reference-repeats", type=int, default=5,
-                        help="runs of mkdirat, xargs and Python, which have no target")
-    parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
-    parser.add_argument("--shuffle", type=int, default=1, help="which shuffle of the runs to use")
-    args = parser.parse_args()
-    bench = os.path.join(os.path.abspath(args.build), "bench")
-    args.floor = os.path.join(bench, "bench_floor")
-    args.program = lambda width: os.path.join(bench, "bench_verrant_w%d" % width)
-    drives = args.drives.split(",")
-    if "wine" in drives:
-        windows = os.path.join(os.path.abspath(args.windows_build), "bench")
-        args.windows_program = os.path.join(
-            windows, "bench_verrant_w%d.exe" % (args.image_width or IMAGE_WIDTHS["wine"][0]))
-        args.windows_floor = os.path.join(windows, "bench_floor.exe")
+def refuse_shared_namespace():
+    """Stops unless this process has a mount namespace of its own, apart from
+    the process that started it, whose mounts reach no other namespace:
+    mounting over /mnt anywhere else would hide the machine's own."""
+    try:
+        parent = os.readlink("/proc/%d/ns/mnt" % os.getppid())
+        own = parent != os.readlink("/proc/self/ns/mnt")
+    except OSError:  # no parent in sight: a namespace's first process
+        own = False
+    mounts = [line.split() for line in open("/proc/self/mountinfo")]
+    holding = max((m for m in mounts if m[4] == "/" or m[4] == "/mnt" or "/mnt".startswith(m[4] + "/")),
+                  key=lambda m: len(m[4]))
+    shared = any(field.startswith("shared:") for field in holding[6:holding.index("-")])
+    if not own or shared:
+        sys.exit("run.py: refused: it mounts drives over /mnt, so it runs only in a private mount "
+                 "namespace of its own (bash bench/run.sh makes one); this one is %s, and nothing "
+                 "was mounted or written" % ("its starter's" if not own else "shared with others"))
 
-    # The namespace's own /mnt; the work folder and images are on disk.
-    run(["mount", "-t", "tmpfs", "-o", "size=64m", "bench-mnt", "/mnt"])
-    args.work = tempfile.mkdtemp(prefix="verrant-bench-", dir="/var/tmp")
-    args.answers = os.path.join(args.work, "answers")
-    args.windows_answers = os.path.join(args.work, "windows-answers")
-    args.output = os.path.join(args.work, "output.txt")
-    args.paths_file = os.path.join(args.work, "paths")
-    with open(args.answers, "w") as f:
-        f.write("y\nc\n")
-    with open(args.paths_file, "wb") as f:
-        f.write(b"\0".join(p.encode() for p in tree_paths(args.width, DRIVE)))
-    shuffle = random.Random(args.shuffle)
-    rows = []
-    tiny = args.width < 10
 
-    print("On tmpfs: width %d, %d runs of the program and the floor, %d of the references; on the "
-          "others, %d runs of each. Interleaved; the ratios compare median rates, the last column "
-          "the fastest runs." % (args.width, args.repeats, args.reference_repeats, args.image_repeats))
-    for kind in drives:
-        drive = Drive(kind, args.work)
-        if kind == "tmpfs":
-            names = ["verrant", "mkdir-full", "mkdirat", "xargs-mkdir", "python-loop"]
-            width, repeats = args.width, args.repeats
-        elif kind == "wine":
-            prepare_wine(args)
-            names = ["verrant.exe", "floor.exe"]
-            width, repeats = None, args.image_repeats
-        else:
-            names = ["verrant", "mkdir-full"]
-            width, repeats = None, args.image_repeats
-        results = []
-        for full in (False, True):
-            if kind != "tmpfs":
-                width = args.image_width or IMAGE_WIDTHS[kind][full]
-            rate = run_scenario(args, drive, names, width, full, repeats, shuffle)
-            calls = None if kind == "wine" else count_calls(args, drive, width, full)
-            title = "%s, %s, width %d (%d folders)" % (
-                kind, "full drive: nearly every folder fails" if full else "making: room for every folder",
-                width, folder_count(width))
-            results.append(report_scenario(title, names, rate, calls, folder_count(width)))
-        rows.append((kind, results))
-        if kind == "wine":
-            run(["wineserver", "-k"], env=args.wine_env)
+def measure_drive(args, kind, shuffle):
+    """Both scenarios on one kind of drive; returns their summaries."""
+    drive = Drive(kind, args.work)
+    if kind == "tmpfs":
+        names, repeats = ["verrant", "mkdir-full", "mkdirat", "xargs-mkdir", "python-loop"], args.repeats
+    elif kind == "wine":
+        prepare_wine(args)
+        names, repeats = ["verrant.exe", "floor.exe"], args.image_repeats
+    else:
+        names, repeats = ["verrant", "mkdir-full"], args.image_repeats
+    results = []
+    for full in (False, True):
+        width = args.width if kind == "tmpfs" else args.image_width or IMAGE_WIDTHS[kind][full]
+        taking = [name for name in names if not (full and name == "mkdirat")]
+        rate = run_scenario(args, drive, taking, width, full, repeats, shuffle)
+        calls = None if kind == "wine" else count_calls(args, drive, width, full)
+        title = "%s, %s, width %d (%d folders)" % (
+            kind, "full drive: nearly every folder fails" if full else "making: room for every folder",
+            width, folder_count(width))
+        results.append(report_scenario(title, taking, rate, calls, folder_count(width)))
+    if kind == "wine":
+        run(["wineserver", "-k"], env=args.wine_env)
+    return results
 
-    # Memory: the shipped program at widths 2 and 10, five readings each.
+
+def measure_memory(args):
+    """The shipped program's peak resident memory at widths 2 and 10, five
+    readings each: (medians of the totals, medians of the private parts)."""
     tmpfs = Drive("tmpfs", args.work)
     peaks = {2: [], 10: []}
     for _ in range(5):
@@ -430,7 +422,10 @@ def main():
         print("Peak resident memory, width %2d: median %d KiB (%d-%d), private %d KiB (%d-%d)" %
               (width, rss[width], min(p[0] for p in peaks[width]), max(p[0] for p in peaks[width]),
                private[width], min(p[1] for p in peaks[width]), max(p[1] for p in peaks[width])))
+    return rss, private
 
+
+def print_summary(rows):
     print("\n%-7s %-11s %12s %10s %12s    %s" %
           ("drive", "phase", "folders/s", "/ floor", "calls/folder", "a complete run"))
     for kind, ((making_rate, making_ratio, making_calls), (full_rate, full_ratio, full_calls)) in rows:
@@ -441,6 +436,8 @@ def main():
             print("%-7s %-11s %12.0f %10.3f %12s    %s" %
                   (kind, phase, rate, ratio, "-" if calls is None else "%.5f" % calls, when))
 
+
+def print_targets(rows, rss, private):
     checks = []
     for kind, results in rows:
         for phase, (_, ratio, calls) in zip(("making", "full drive"), results):
@@ -453,14 +450,75 @@ def main():
         ("private memory at most 256 KiB", max(private.values()) <= 256),
         ("private memory within 64 KiB at widths 2 and 10", abs(private[2] - private[10]) <= 64),
     ]
-    if tiny:
-        print("\nTargets are judged at width 10 on tmpfs; at this size start-up time dominates.")
-    else:
-        print()
-        for text, met in checks:
-            print("%-66s %s" % (text, "met" if met else "NOT met"))
-    shutil.rmtree(args.work)
-    run(["umount", "/mnt"])
+    print()
+    for text, met in checks:
+        print("%-66s %s" % (text, "met" if met else "NOT met"))
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", required=True, help="build folder of the bench preset")
+    parser.add_argument("--windows-build", help="build folder of the windows-bench preset")
+    parser.add_argument("--width", type=int, default=10, help="width on tmpfs")
+    parser.add_argument("--image-width", type=int, help="one width for every run on the other drives")
+    # Identical runs here differ by up to a fifth; nine of each keep the
+    # medians, and so the ratios, within about a tenth.
+    parser.add_argument("--repeats", type=int, default=9, help="runs of each contender on tmpfs")
+    parser.add_argument("--image-repeats", type=int, default=5, help="runs of each on the other drives")
+    parser.add_argument("--reference-repeats", type=int, default=5,
+                        help="runs of mkdirat, xargs and Python, which have no target")
+    parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
+    parser.add_argument("--shuffle", type=int, default=1, help="which shuffle of the runs to use")
+    args = parser.parse_args()
+    bench = os.path.join(os.path.abspath(args.build), "bench")
+    args.floor = os.path.join(bench, "bench_floor")
+    args.program = lambda width: os.path.join(bench, "bench_verrant_w%d" % width)
+    if args.windows_build:
+        args.windows_bench = os.path.join(os.path.abspath(args.windows_build), "bench")
+    return args
+
+
+def set_up_work(args):
+    """The work folder, on disk, with the answers and the references' paths."""
+    args.work = tempfile.mkdtemp(prefix="verrant-bench-", dir="/var/tmp")
+    args.answers = os.path.join(args.work, "answers")
+    args.windows_answers = os.path.join(args.work, "windows-answers")
+    args.output = os.path.join(args.work, "output.txt")
+    args.paths_file = os.path.join(args.work, "paths")
+    with open(args.answers, "w") as f:
+        f.write("y\nc\n")
+    with open(args.paths_file, "wb") as f:
+        f.write(b"\0".join(p.encode() for p in tree_paths(args.width, DRIVE)))
+
+
+def clean_up(args):
+    """Unmounts whatever is still mounted and removes the work folder."""
+    subprocess.run(["umount", "-R", "/mnt"], stderr=subprocess.DEVNULL)
+    if getattr(args, "work", None):
+        if hasattr(args, "wine_env"):
+            subprocess.run(["wineserver", "-k"], env=args.wine_env, stderr=subprocess.DEVNULL)
+        shutil.rmtree(args.work, ignore_errors=True)
+
+
+def main():
+    args = parse_arguments()
+    refuse_shared_namespace()
+    run(["mount", "-t", "tmpfs", "-o", "size=64m", "bench-mnt", "/mnt"])
+    try:
+        set_up_work(args)
+        shuffle = random.Random(args.shuffle)
+        print("On tmpfs: width %d, %d runs of the program and the floor, %d of the references; on the "
+              "others, %d runs of each. Interleaved; the ratios compare median rates, the last column "
+              "the fastest runs." % (args.width, args.repeats, args.reference_repeats, args.image_repeats))
+        rows = [(kind, measure_drive(args, kind, shuffle)) for kind in args.drives.split(",")]
+        rss, private = measure_memory(args)
+        print_summary(rows)
+        if args.width < 10:
+            print("\nTargets are judged at width 10 on tmpfs; at this size start-up time dominates.")
+        else:
+            print_targets(rows, rss, private)
+    finally:
+        clean_up(args)
 
 
 if __name__ == "__main__":
