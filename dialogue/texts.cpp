@@ -1,5 +1,11 @@
 #include "dialogue/texts.h"
 
+// The version is written once, in CMakeLists.txt, and given to this file when
+// it is built.
+#ifndef VERRANT_VERSION
+#error "VERRANT_VERSION must be defined"
+#endif
+
 const char *const banner_rows[] = {
     " \n",
     "                        TTTTTTT                              k \n",
@@ -14,7 +20,7 @@ const char *const banner_rows[] = {
     "                          TTT    r       aa a    v     eee   k   k \n",
     " \n",
     " \n",
-    "        Verrant v1.01    \n",
+    "        Verrant v" VERRANT_VERSION "    \n",
     " \n",
     "        providing you with another means of storing 100 billion\n",
     "        files on your drive. This application is part of the  \n",
