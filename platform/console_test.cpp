@@ -46,9 +46,13 @@ class FedInput {
     std::thread writer_;
 };
 
-// Every answer read until the input ends; "<end>" marks the end.
-std::vector<std::string> answers() {
-    std::vector<std::string> got;
+using Answers = std::vector<std::string>;
+
+// Every answer read from the chunks, each a fill of its own, until the input
+// ends; "<end>" marks the end.
+Answers answers_of(const std::vector<std::string> &chunks) {
+    FedInput in(chunks);
+    Answers got;
     char buffer[2] = {'?', '?'};
     while (read_answer(buffer) == 1) {
         EXPECT_EQ(buffer[1], '\0');
@@ -58,81 +62,31 @@ std::vector<std::string> answers() {
     return got;
 }
 
-using Answers = std::vector<std::string>;
-
 TEST(ReadAnswer, TakesOneNonBlankCharacterAndLeavesTheRest) {
-    {
-        FedInput in({"y\n"});
-        EXPECT_EQ(answers(), (Answers{"y", "<end>"}));
-    }
-    {
-        FedInput in({"yes\n"});
-        EXPECT_EQ(answers(), (Answers{"y", "e", "s", "<end>"}));
-    }
-    {
-        FedInput in({"  n\n"});
-        EXPECT_EQ(answers(), (Answers{"n", "<end>"}));
-    }
-    {
-        FedInput in({"c"});
-        EXPECT_EQ(answers(), (Answers{"c", "<end>"}));
-    }
-    {
-        FedInput in({"\n", " \t \n", "\v\f n\n"});
-        EXPECT_EQ(answers(), (Answers{"n", "<end>"}));
-    }
-    {
-        FedInput in({std::string("\0\n\xe9", 3)});
-        EXPECT_EQ(answers(), (Answers{std::string(1, '\0'), "\xe9", "<end>"}));
-    }
+    EXPECT_EQ(answers_of({"y\n"}), (Answers{"y", "<end>"}));
+    EXPECT_EQ(answers_of({"yes\n"}), (Answers{"y", "e", "s", "<end>"}));
+    EXPECT_EQ(answers_of({"  n\n"}), (Answers{"n", "<end>"}));
+    EXPECT_EQ(answers_of({"c"}), (Answers{"c", "<end>"}));
+    EXPECT_EQ(answers_of({"\n", " \t \n", "\v\f n\n"}), (Answers{"n", "<end>"}));
+    EXPECT_EQ(answers_of({std::string("\0\n\xe9", 3)}), (Answers{std::string(1, '\0'), "\xe9", "<end>"}));
+    // One byte at a time.
+    EXPECT_EQ(answers_of({" ", "\n", "n", "o", "\r", "\n", "x"}), (Answers{"n", "o", "x", "<end>"}));
 }
 
 TEST(ReadAnswer, LineEndsAndCarriageReturns) {
-    {
-        FedInput in({"a\r\nb\r\n"});
-        EXPECT_EQ(answers(), (Answers{"a", "b", "<end>"}));
-    }
-    {
-        FedInput in({"\ra\rb\r"});
-        EXPECT_EQ(answers(), (Answers{"a", "b", "<end>"}));
-    }
+    EXPECT_EQ(answers_of({"a\r\nb\r\n"}), (Answers{"a", "b", "<end>"}));
+    EXPECT_EQ(answers_of({"\ra\rb\r"}), (Answers{"a", "b", "<end>"}));
     // A CR LF pair split across two fills, and a CR alone in a fill.
-    {
-        FedInput in({"a\r", "\nb\r", "\r", "\n"});
-        EXPECT_EQ(answers(), (Answers{"a", "b", "<end>"}));
-    }
-    {
-        FedInput in({"a", "\r", "b"});
-        EXPECT_EQ(answers(), (Answers{"a", "b", "<end>"}));
-    }
-}
-
-TEST(ReadAnswer, OneByteAtATime) {
-    FedInput in({" ", "\n", "n", "o", "\r", "\n", "x"});
-    EXPECT_EQ(answers(), (Answers{"n", "o", "x", "<end>"}));
+    EXPECT_EQ(answers_of({"a\r", "\nb\r", "\r", "\n"}), (Answers{"a", "b", "<end>"}));
+    EXPECT_EQ(answers_of({"a", "\r", "b"}), (Answers{"a", "b", "<end>"}));
 }
 
 TEST(ReadAnswer, CtrlZEndsTheDataOfItsFill) {
     // The rest of the fill is dropped, the next fill is read as usual.
-    {
-        FedInput in(
-            {"a\x1a"
-             "bcd\n",
-             "e\n"});
-        EXPECT_EQ(answers(), (Answers{"a", "e", "<end>"}));
-    }
+    EXPECT_EQ(answers_of({"a\x1a" "bcd\n", "e\n"}), (Answers{"a", "e", "<end>"}));
     // A fill that starts with Ctrl-Z is the end of input, for good.
-    {
-        FedInput in({"a\n",
-                     "\x1a"
-                     "b\n",
-                     "c\n"});
-        EXPECT_EQ(answers(), (Answers{"a", "<end>"}));
-    }
-    {
-        FedInput in({"\x1a\r\n"});
-        EXPECT_EQ(answers(), (Answers{"<end>"}));
-    }
+    EXPECT_EQ(answers_of({"a\n", "\x1a" "b\n", "c\n"}), (Answers{"a", "<end>"}));
+    EXPECT_EQ(answers_of({"\x1a\r\n"}), (Answers{"<end>"}));
 }
 
 TEST(ReadAnswer, EndOfInputLeavesTheBufferAndStays) {
@@ -162,8 +116,8 @@ TEST(ReadAnswer, AFailedReadCountsAsEndOfInput) {
 }
 
 TEST(ReadAnswer, SpansManyFills) {
-    FedInput in({std::string(1 << 20, ' ') + "z" + std::string(5000, '\t') + "w"});
-    EXPECT_EQ(answers(), (Answers{"z", "w", "<end>"}));
+    EXPECT_EQ(answers_of({std::string(1 << 20, ' ') + "z" + std::string(5000, '\t') + "w"}),
+              (Answers{"z", "w", "<end>"}));
 }
 
 // Output into a file, read back after the run's final write-out.

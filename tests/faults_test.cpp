@@ -13,17 +13,6 @@
 #include "tests/programs.h"
 #include "tests/transcript.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define UNDER_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define UNDER_SANITIZER 1
-#endif
-#endif
-#ifndef UNDER_SANITIZER
-#define UNDER_SANITIZER 0
-#endif
-
 namespace {
 
 const std::string kAsked = kPrompt + "\n";
@@ -106,7 +95,7 @@ TEST_F(Faults, HostileInputShapes) {
 
 // A sanitized program keeps its own allocator, which cannot be replaced, and
 // valgrind cannot run it: these cases exist only in the ordinary build.
-#if !UNDER_SANITIZER
+#ifndef __SANITIZE_ADDRESS__
 
 // Runs the program with the heap refusing the nth request of size bytes.
 RunResult refusing(const RunOptions &base, int size, int nth) {
