@@ -11,14 +11,8 @@
 
 namespace {
 
-class DialogueTest : public ::testing::TestWithParam<Program> {
+class DialogueTest : public ProgramTest {
   protected:
-    void SetUp() override {
-        std::string missing = missing_for(GetParam());
-        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
-        drives_.add(drive_);
-    }
-
     // Runs the width-2 program; it must end cleanly, saying nothing on
     // standard error but what Wine itself says.
     std::string run(const std::string &input, OutputKind output = OutputKind::Pipe,
@@ -39,7 +33,6 @@ class DialogueTest : public ::testing::TestWithParam<Program> {
         return with_crlf(full_transcript(letter, 2, between));
     }
 
-    Drives drives_{GetParam()};
     char drive_ = GetParam().drive;
     std::string letter_ = std::string(1, drive_);
     std::string upper_ = std::string(1, static_cast<char>(drive_ - 'a' + 'A'));

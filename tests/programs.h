@@ -52,6 +52,19 @@ struct Drives {
     TempFolder folder;
 };
 
+// A test over the rows of the table: it fails or skips, naming what is
+// missing, where the row cannot run here, and has the row's drive ready.
+class ProgramTest : public ::testing::TestWithParam<Program> {
+  protected:
+    void SetUp() override {
+        std::string missing = missing_for(GetParam());
+        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
+        drives_.add(GetParam().drive);
+    }
+
+    Drives drives_{GetParam()};
+};
+
 // A shell command that stops the Wine server of the tests' prefix, so the
 // next Windows program starts one where it runs (in a mount namespace, say).
 std::string stop_wine_server();

@@ -15,12 +15,11 @@
 
 namespace {
 
-class TerminalTest : public ::testing::TestWithParam<Program> {
+class TerminalTest : public ProgramTest {
   protected:
     void SetUp() override {
-        std::string missing = missing_for(GetParam());
-        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
-        drives_.add(GetParam().drive);
+        ProgramTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         RunOptions options = drives_.options("");
         terminal_ = std::make_unique<Terminal>(options.command, options.working_folder);
         ASSERT_GT(terminal_->child, 0);
@@ -47,7 +46,6 @@ class TerminalTest : public ::testing::TestWithParam<Program> {
     // What the user sees of a typed answer: Wine's console echoes it.
     std::string echo(const std::string &keys) const { return under_wine() ? keys + "\n" : ""; }
 
-    Drives drives_{GetParam()};
     std::unique_ptr<Terminal> terminal_;
 };
 
