@@ -143,7 +143,14 @@ class Drive:
         return used_inodes() - self.inodes_before
 
     def unmount(self):
-        run(["umount", DRIVE])
+        # The Wine server may still be closing the handles of a program that
+        # has just ended, which keeps the drive busy for a moment.
+        for _ in range(100):
+            if subprocess.run(["umount", DRIVE], stderr=subprocess.DEVNULL).returncode == 0:
+                break
+            time.sleep(0.05)
+        else:
+            run(["umount", DRIVE])
         # ntfs-3g writes the volume out after the unmount; wait for it.
         while self.kind == "ntfs" and driver_running(self.image):
             time.sleep(0.05)
