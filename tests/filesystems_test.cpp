@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
