@@ -370,6 +370,13 @@ def prepare_wine(args):
         f.write("y\nq\n")
 
 
+def stop_wine(args):
+    """Stops the Wine server and waits until it has gone: on its way out it
+    still writes its registry into the work folder."""
+    subprocess.run(["wineserver", "-k"], env=args.wine_env, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=args.wine_env, stderr=subprocess.DEVNULL)
+
+
 def refuse_shared_namespace():
     """Stops unless this process has a mount namespace of its own, apart from
     the process that started it, whose mounts reach no other namespace:
@@ -410,7 +417,7 @@ def measure_drive(args, kind, shuffle):
             width, folder_count(width))
         results.append(report_scenario(title, taking, rate, calls, folder_count(width)))
     if kind == "wine":
-        run(["wineserver", "-k"], env=args.wine_env)
+        stop_wine(args)
     return results
 
 
@@ -503,7 +510,7 @@ def clean_up(args):
     subprocess.run(["umount", "-R", "/mnt"], stderr=subprocess.DEVNULL)
     if getattr(args, "work", None):
         if hasattr(args, "wine_env"):
-            subprocess.run(["wineserver", "-k"], env=args.wine_env, stderr=subprocess.DEVNULL)
+            stop_wine(args)
         shutil.rmtree(args.work, ignore_errors=True)
 
 
