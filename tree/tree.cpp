@@ -32,36 +32,62 @@ char *append(char *dest, const char *text, size_t length) {
     return dest + length;
 }
 
-}  // namespace
-
-void create_level_folder(int level, int index, const char *parent_path) {
-    int digits = format_number(pint_a_2_str, index);
-    char *end = append(pdir_level, parent_path, strlen(parent_path));
-    end = append(end, pint_a_2_str, digits);
+// Writes into pdir_level the path that every folder of level under the
+// parent path shares, all but its number and terminator: the parent path,
+// room for the number, the level's suffix and a backslash. Returns where
+// the number goes.
+char *start_level_path(int level, const char *parent_path, size_t parent_length) {
+    char *number = append(pdir_level, parent_path, parent_length);
     std::string_view suffix = suffix_of(level);
-    end = append(end, suffix.data(), suffix.size());
-    end[0] = '\\';
-    end[1] = '\0';
+    append(number + NUMBER_DIGITS, suffix.data(), suffix.size())[0] = '\\';
+    return number;
+}
+
+// Numbers the path that start_level_path wrote, ending it at end, makes that
+// folder and reports it. Everything below the folder is written after its
+// path, so the shared part stays in place while a level is walked.
+void make_numbered_folder(int index, char *number, char *end) {
+    char *digits = pint_a_2_str;
+    format_number(digits, index);
+    memcpy(number, digits, NUMBER_DIGITS);
+    *end = '\0';
     if (make_directory(pdir_level) != 0) print_text("Failed to write ");
     print_line(pdir_level);
     print_text("\n");
 }
 
-void build_level(int level, const char *parent_path) {
+// Where a folder's path ends when its number is written at number.
+char *path_end(int level, char *number) { return number + NUMBER_DIGITS + suffix_of(level).size() + 1; }
+
+// build_level for a parent path of known length. Every call the walk makes,
+// the console's and the platform's included, is inlined into it.
+[[gnu::flatten]] void walk_level(int level, const char *parent_path, size_t parent_length) {
     char *copy = static_cast<char *>(malloc(COPY_CAPACITY));
     // Without room for the parent path no folder of this level can be made
     // under it; the walk goes on one level up.
     if (copy == nullptr) return;
-    // Every path of this level is as long: the parent path, a number, the
-    // level's suffix and a backslash.
-    size_t path_length = strlen(parent_path) + NUMBER_DIGITS + suffix_of(level).size() + 1;
+    // The parent path is written once for the whole level; each folder then
+    // needs only its number.
+    char *number = start_level_path(level, parent_path, parent_length);
+    char *end = path_end(level, number);
+    size_t path_length = end - pdir_level;
     for (int index = 1; index <= folders_per_level; index++) {
-        create_level_folder(level, index, parent_path);
-        memcpy(copy, pdir_level, path_length + 1);
-        if (level < LEAF_LEVEL)
-            build_level(level + 1, copy);
-        else
+        make_numbered_folder(index, number, end);
+        if (level < LEAF_LEVEL) {
+            memcpy(copy, pdir_level, path_length + 1);
+            walk_level(level + 1, copy, path_length);
+        } else {
             print_text("\n");
+        }
     }
     free(copy);
 }
+
+}  // namespace
+
+void create_level_folder(int level, int index, const char *parent_path) {
+    char *number = start_level_path(level, parent_path, strlen(parent_path));
+    make_numbered_folder(index, number, path_end(level, number));
+}
+
+void build_level(int level, const char *parent_path) { walk_level(level, parent_path, strlen(parent_path)); }
