@@ -42,6 +42,10 @@ struct OutputStream {
     bool failed = false;         // a write failed; everything after it is dropped
     bool line_buffered = false;  // a terminal: written out at every line end and call
     int length = 0;
+    // How far text may fill the buffer with nothing else due: its capacity
+    // once a block-buffered stream is set up, 0 before that, on a terminal
+    // and once the stream failed. One comparison then admits the usual case.
+    int quick_limit = 0;
 };
 
 // The two streams live for the whole run; every service below shares them.
@@ -56,13 +60,21 @@ void set_up_output() {
     if (output.ready) return;
     output.ready = true;
     output.line_buffered = os_is_terminal(output.stream);
+    output.quick_limit = output.line_buffered ? 0 : OUTPUT_CAPACITY;
 }
+
+// True when count more bytes fit the buffer of a set-up, block-buffered,
+// sound stream.
+bool takes_quickly(int count) { return count <= output.quick_limit - output.length; }
 
 // Writes out the pending bytes; a refused or short write fails the stream.
 void drain_output() {
     if (output.length == 0 || output.failed) return;
     int written = os_write(output.stream, output_bytes, output.length);
-    if (written != output.length) output.failed = true;
+    if (written != output.length) {
+        output.failed = true;
+        output.quick_limit = 0;
+    }
     output.length = 0;
 }
 
@@ -82,11 +94,35 @@ void drain_output() {
     return !output.failed;
 }
 
+// Appends count bytes to a buffer known to have room for them.
+void put_bytes(const char *bytes, int count) {
+    char *at = output_bytes + output.length;
+    output.length += count;
+    memcpy(at, bytes, count);
+}
+
+// Appends count bytes of a line and the CR LF that ends it to a buffer known
+// to have room for them; the copy comes last, so nothing waits on it.
+void put_line(const char *bytes, int count) {
+    char *at = output_bytes + output.length;
+    output.length += count + 2;
+    at[count] = '\r';
+    at[count + 1] = '\n';
+    memcpy(at, bytes, count);
+}
+
+// Appends the CR LF pair that stands for one line feed to a buffer known to
+// have room for it.
+void put_crlf() {
+    output_bytes[output.length] = '\r';
+    output_bytes[output.length + 1] = '\n';
+    output.length += 2;
+}
+
 // Appends bytes that hold no line feed; returns false once the stream failed.
 bool put_plain(const char *bytes, int count) {
     if (count > OUTPUT_CAPACITY - output.length || output.failed) return put_in_blocks(bytes, count);
-    memcpy(output_bytes + output.length, bytes, count);
-    output.length += count;
+    put_bytes(bytes, count);
     return true;
 }
 
@@ -95,23 +131,37 @@ bool put_line_end() {
     if (OUTPUT_CAPACITY - output.length < 2 || output.failed) {
         if (!put_in_blocks("\r\n", 2)) return false;
     } else {
-        output_bytes[output.length] = '\r';
-        output_bytes[output.length + 1] = '\n';
-        output.length += 2;
+        put_crlf();
     }
     if (output.line_buffered) drain_output();
     return true;
 }
 
-// Hands the text to the stream up to its terminator, each line feed as CR LF;
-// returns where it stopped: at the terminator unless a byte was refused.
-const char *put_text(const char *text) {
+// Hands the text to the stream up to its terminator, each line feed as CR LF,
+// given where its first line feed or terminator is; returns where it
+// stopped: at the terminator unless a byte was refused.
+const char *put_text(const char *text, const char *stop) {
     for (;;) {
-        const char *stop = line_feed_or_end(text);
         if (stop > text && !put_plain(text, static_cast<int>(stop - text))) return text;
         if (*stop == '\0' || !put_line_end()) return stop;
         text = stop + 1;
+        stop = line_feed_or_end(text);
     }
+}
+
+// print_text for any stream and any text; stop is as for put_text.
+[[gnu::noinline]] int print_text_slowly(const char *text, const char *stop) {
+    set_up_output();
+    stop = put_text(text, stop);
+    if (output.line_buffered) drain_output();
+    return *stop == '\0' ? static_cast<int>(stop - text) : -1;
+}
+
+// print_line for any stream and any text; stop is as for put_text.
+[[gnu::noinline]] int print_line_slowly(const char *text, const char *stop) {
+    set_up_output();
+    if (*put_text(text, stop) != '\0') return 1;
+    return put_line_end() && !output.failed ? 0 : 1;
 }
 
 // Marks the end of input, for good.
@@ -191,22 +241,27 @@ bool is_letter(char character) {
     return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z');
 }
 
+// The walk prints a line and two or three bare line ends a folder, mostly to
+// a file or pipe: there, text without a line feed goes straight into the
+// buffer, and a bare line end needs no scan.
 int print_text(const char *text) {
-    set_up_output();
-    const char *stop;
-    // A bare line end, printed two or three times a folder, needs no scan.
-    if (text[0] == '\n' && text[1] == '\0')
-        stop = put_line_end() ? text + 1 : text;
-    else
-        stop = put_text(text);
-    if (output.line_buffered) drain_output();
-    return *stop == '\0' ? static_cast<int>(stop - text) : -1;
+    if (text[0] == '\n' && text[1] == '\0' && takes_quickly(2)) {
+        put_crlf();
+        return 1;
+    }
+    const char *stop = line_feed_or_end(text);
+    int count = static_cast<int>(stop - text);
+    if (*stop != '\0' || !takes_quickly(count)) return print_text_slowly(text, stop);
+    put_bytes(text, count);
+    return count;
 }
 
 int print_line(const char *text) {
-    set_up_output();
-    if (*put_text(text) != '\0') return 1;
-    return put_line_end() && !output.failed ? 0 : 1;
+    const char *stop = line_feed_or_end(text);
+    int count = static_cast<int>(stop - text);
+    if (*stop != '\0' || !takes_quickly(count + 2)) return print_line_slowly(text, stop);
+    put_line(text, count);
+    return 0;
 }
 
 int format_number(char *buffer, int value) {
