@@ -50,7 +50,9 @@ TEST_F(MakeDirectory, FailsWithoutEffect) {
     EXPECT_EQ(make_directory("C:\\r\\..\\s\\"), -1);  // not a plain name
     EXPECT_EQ(make_directory("C:\\a/b\\"), -1);
     EXPECT_EQ(make_directory("1:\\r\\"), -1);
-    EXPECT_EQ(folders_below("drives/c", "C:\\"), (std::vector<std::string>{"C:\\r\\"}));
+    EXPECT_EQ(make_directory("C:\\r\\abc\\"), 0);
+    EXPECT_EQ(make_directory("C:\\r\\abd\\q\\"), -1);  // under a sibling of the last folder
+    EXPECT_EQ(folders_below("drives/c", "C:\\"), (std::vector<std::string>{"C:\\r\\", "C:\\r\\abc\\"}));
 }
 
 // Paths as long as the system takes are made, and longer ones fail with no
