@@ -21,10 +21,10 @@ bool broken_pipe_ignored = false;
 // new folder's own name then needs mapping. A path's byte at position i
 // stands at position i + drive_root_length in its POSIX path, since "X:"
 // becomes drive_root "/x" and every backslash one slash.
-char mapped[PATH_CAPACITY];  // the POSIX path of the last path mapped
+char mapped[PATH_CAPACITY];     // the POSIX path of the last path mapped
 char last_path[PATH_CAPACITY];  // the last path itself, its first known bytes
-size_t known = 0;     // bytes of last_path kept up to date; 0 after a refusal
-size_t last_end = 0;  // the last path's length without its trailing backslash
+size_t known = 0;               // bytes of last_path kept up to date; 0 after a refusal
+size_t last_end = 0;            // the last path's length without its trailing backslash
 
 // True when the name of length bytes, known to hold no slash, can stand as
 // one folder name: not empty, not "." or "..".
@@ -51,7 +51,8 @@ bool refuse() {
     mapped[drive_root_length + 1] = letter;
     char *out = mapped + drive_root_length;
     for (size_t from = 2; from < end;) {
-        const char *separator = static_cast<const char *>(memchr(path + from + 1, '\\', end - from - 1));
+        const char *separator =
+            static_cast<const char *>(memchr(path + from + 1, '\\', end - from - 1));
         size_t next = separator ? separator - path : end;
         if (!is_plain_name(path + from + 1, next - from - 1)) return refuse();
         out[from] = '/';
@@ -73,7 +74,8 @@ bool shares_last_parent(const char *path, size_t parent) {
     if (parent < 3 || known == 0) return false;
     if (parent < known) return memcmp(path, last_path, parent + 1) == 0;
     if (parent != last_end || memcmp(path, last_path, known) != 0) return false;
-    if (memcmp(path + known, mapped + drive_root_length + known, last_end - known) != 0) return false;
+    if (memcmp(path + known, mapped + drive_root_length + known, last_end - known) != 0)
+        return false;
     // The path is a child of the last one: what it shares becomes known.
     memcpy(last_path + known, path + known, parent + 1 - known);
     return true;

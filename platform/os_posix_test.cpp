@@ -40,7 +40,9 @@ TEST_F(MakeDirectory, CreatesExactlyTheNamedFolder) {
 
 TEST_F(MakeDirectory, FailsWithoutEffect) {
     EXPECT_EQ(make_directory("C:\\r\\"), 0);
-    EXPECT_EQ(make_directory("C:\\r\\"), -1);               // already there
+    EXPECT_EQ(make_directory("C:\\r\\"), -1);  // already there
+    EXPECT_EQ(make_directory("C:\\r\\abc\\"), 0);
+    EXPECT_EQ(make_directory("C:\\r\\abd\\q\\"), -1);       // under a sibling of the last folder
     EXPECT_EQ(make_directory("C:\\missing\\child\\"), -1);  // no parent
     EXPECT_EQ(make_directory("Q:\\r\\"), -1);               // no such drive
     write_file("drives/c/file", "");
@@ -50,9 +52,8 @@ TEST_F(MakeDirectory, FailsWithoutEffect) {
     EXPECT_EQ(make_directory("C:\\r\\..\\s\\"), -1);  // not a plain name
     EXPECT_EQ(make_directory("C:\\a/b\\"), -1);
     EXPECT_EQ(make_directory("1:\\r\\"), -1);
-    EXPECT_EQ(make_directory("C:\\r\\abc\\"), 0);
-    EXPECT_EQ(make_directory("C:\\r\\abd\\q\\"), -1);  // under a sibling of the last folder
-    EXPECT_EQ(folders_below("drives/c", "C:\\"), (std::vector<std::string>{"C:\\r\\", "C:\\r\\abc\\"}));
+    EXPECT_EQ(folders_below("drives/c", "C:\\"),
+              (std::vector<std::string>{"C:\\r\\", "C:\\r\\abc\\"}));
 }
 
 // Paths as long as the system takes are made, and longer ones fail with no

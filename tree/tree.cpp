@@ -57,10 +57,13 @@ void make_numbered_folder(int index, char *number, char *end) {
 }
 
 // Where a folder's path ends when its number is written at number.
-char *path_end(int level, char *number) { return number + NUMBER_DIGITS + suffix_of(level).size() + 1; }
+char *path_end(int level, char *number) {
+    return number + NUMBER_DIGITS + suffix_of(level).size() + 1;
+}
 
-// build_level for a parent path of known length. Every call the walk makes,
-// the console's and the platform's included, is inlined into it.
+// build_level for a parent path of known length. The console's and the
+// platform's services are inlined into the walk, so that a folder's usual
+// case makes no call but into the C library.
 [[gnu::flatten]] void walk_level(int level, const char *parent_path, size_t parent_length) {
     char *copy = static_cast<char *>(malloc(COPY_CAPACITY));
     // Without room for the parent path no folder of this level can be made
@@ -90,4 +93,6 @@ void create_level_folder(int level, int index, const char *parent_path) {
     make_numbered_folder(index, number, path_end(level, number));
 }
 
-void build_level(int level, const char *parent_path) { walk_level(level, parent_path, strlen(parent_path)); }
+void build_level(int level, const char *parent_path) {
+    walk_level(level, parent_path, strlen(parent_path));
+}
