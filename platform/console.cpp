@@ -102,7 +102,7 @@ void put_bytes(const char *bytes, int count) {
 }
 
 // Appends count bytes of a line and the CR LF that ends it to a buffer known
-// to have room for them; the copy comes last, so nothing waits on it.
+// to have room for them. The copy comes last, so that the call ends with it.
 void put_line(const char *bytes, int count) {
     char *at = output_bytes + output.length;
     output.length += count + 2;
