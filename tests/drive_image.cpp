@@ -1,6 +1,7 @@
 #include "tests/drive_image.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,13 +35,6 @@ std::string fill_command(const DriveImage &drive, const std::string &mount_point
     return "n=$(( $(stat -f -c '%a*%S' " + shell_quoted(mount_point) + ") - " +
            std::to_string(drive.file_system.leave_free_kib) + " * 1024 )) && { fallocate -l $n " +
            filler + " 2>/dev/null || head -c $n /dev/zero > " + filler + "; }";
-}
-
-// True while a loop device or a driver still has the image.
-bool image_in_use(const std::string &image) {
-    RunOptions losetup;
-    losetup.command = {"losetup", "-j", image};
-    return !run_program(losetup).output.empty() || !driver_processes(image).empty();
 }
 
 }  // namespace
@@ -105,14 +99,21 @@ std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::
 }
 
 std::vector<std::string> folders_on_image(const DriveImage &drive, char letter) {
-    for (int tries = 0; tries < 300 && image_in_use(drive.image); tries++) usleep(100 * 1000);
     TempFolder mount_point;
     std::string root = mount_point.path + "/1_100billion";
     RunOptions options;
-    options.command = in_private_namespace(mount_command(drive, mount_point.path, true) + " && find " +
-                                           shell_quoted(root) + " -type d -printf '%P\\n'; umount " +
-                                           shell_quoted(mount_point.path));
-    std::istringstream lines(run_program(options).output);
+    // Whoever used the image last can hold it a while after its run (a loop
+    // device detaching, ntfs-3g finishing or dying): try the mount for 30 s.
+    std::string mount = mount_command(drive, mount_point.path, true);
+    options.command = in_private_namespace(
+        "tries=0; until " + mount + "; do [ $((tries += 1)) -lt 300 ] || exit 125; sleep 0.1; done; find " +
+        shell_quoted(root) + " -type d -printf '%P\\n'; status=$?; umount " + shell_quoted(mount_point.path) +
+        "; exit $status");
+    RunResult read = run_program(options);
+    if (!read.exited || read.exit_status != 0)
+        ADD_FAILURE() << "cannot read the folders on " << drive.image << " (status " << read.exit_status
+                      << "):\n" << read.error;
+    std::istringstream lines(read.output);
     std::vector<std::string> folders;
     for (std::string line; std::getline(lines, line);) {
         std::replace(line.begin(), line.end(), '/', '\\');

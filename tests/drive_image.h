@@ -41,7 +41,7 @@ std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::
 
 // Waits until nothing holds the image, mounts it afresh read-only and
 // returns every folder below its 1_100billion, the root included, as
-// drive-letter paths, sorted.
+// drive-letter paths, sorted. An image that cannot be read fails the test.
 std::vector<std::string> folders_on_image(const DriveImage &drive, char letter);
 
 // The ntfs-3g drivers that have the image mounted.
