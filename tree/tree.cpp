@@ -47,6 +47,7 @@ char *start_level_path(int level, const char *parent_path, size_t parent_length)
 // folder and reports it. Everything below the folder is written after its
 // path, so the shared part stays in place while a level is walked.
 void make_numbered_folder(int index, char *number, char *end) {
+    // Read once: the global could otherwise be read again after the call.
     char *digits = pint_a_2_str;
     format_number(digits, index);
     memcpy(number, digits, NUMBER_DIGITS);
