@@ -1,6 +1,7 @@
 # What cpack makes in a build of the program: on Linux a Debian package
 # (verrant_<version>_<arch>.deb), on Windows a zip for Windows users
-# (verrant-<version>-win32.zip). Both take the version from project().
+# (verrant-<version>-win32.zip, or -win64.zip for the 64-bit program). Both
+# take the version from project().
 
 set(CPACK_PACKAGE_NAME verrant)
 set(CPACK_PACKAGE_VENDOR "The Verrant developers")
@@ -21,7 +22,11 @@ set(made ${PROJECT_BINARY_DIR}/doc)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME win32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+  endif()
   # Windows users read it in Notepad: CR LF line ends.
   configure_file(${doc}/README-windows.txt.in ${made}/README.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS verrant RUNTIME DESTINATION .)
