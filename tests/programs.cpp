@@ -10,6 +10,9 @@ namespace {
 // One Wine prefix for the whole test run, under the build tree; the tests
 // that use it are run one at a time, as each gives it its own drive letters.
 const std::string kPrefix = VERRANT_WINE_PREFIX;
+// Wine's 64-bit loader, called directly: the wine command picks the 32-bit
+// one whenever it is installed.
+const std::string kWine64 = "/usr/lib/wine/wine64";
 // Wine's display drivers want a runtime folder of the user's, which a fresh
 // machine without a desktop session lacks: it gets one of its own.
 const std::vector<std::string> kWineEnvironment = {
@@ -29,35 +32,52 @@ bool command_exists(const std::string &name) {
     return system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Makes the Wine prefix once; returns whether it is there.
-bool wine_prefix_ready() {
+// Makes the Wine prefix once, with the 64-bit loader, which every machine
+// that runs Wine has; returns what stopped it, in Wine's own words, or "".
+std::string wine_prefix_problem() {
     mkdir((kPrefix + "-runtime").c_str(), 0700);
-    if (!exists(kPrefix + "/system.reg")) {
-        std::string env = shell_words(kWineEnvironment);
-        if (system((env + " wineboot --init >/dev/null 2>&1 &&" + env + " wineserver -w").c_str()) != 0)
-            return false;
-    }
-    return exists(kPrefix + "/dosdevices");
+    if (exists(kPrefix + "/system.reg")) return "";
+    RunOptions boot;
+    boot.command = kWineEnvironment;
+    boot.command.insert(boot.command.end(), {"sh", "-c", "\"$0\" wineboot --init && wineserver -w", kWine64});
+    RunResult result = run_program(boot);
+    if (result.exited && result.exit_status == 0 && exists(kPrefix + "/dosdevices")) return "";
+    return "a Wine prefix: wineboot --init ended with status " + std::to_string(result.exit_status) + ": " +
+           result.error;
+}
+
+// The probe's verdict on this kernel, found once: empty when it starts i386
+// programs, else why not and what was tried.
+const std::string &i386_refusal() {
+    static const std::string refusal = [] {
+        RunOptions probe;
+        probe.command = {"bash", VERRANT_I386_PROBE};
+        RunResult result = run_program(probe);
+        return result.exited && result.exit_status == 1 ? result.output : std::string();
+    }();
+    return refusal;
 }
 
 }  // namespace
 
 std::vector<Program> all_programs() {
-    return {native_program(),
-            {"wine", Runner::Wine, VERRANT_WINDOWS_WIDTH2, VERRANT_WINDOWS_WIDTH4, 'd'},
-            {"arm64", Runner::Qemu, VERRANT_ARM64_WIDTH2, VERRANT_ARM64_WIDTH4, 'c'}};
+    return {
+#include "program_table.inc"
+    };
 }
 
-Program native_program() {
-    return {"native", Runner::Native, VERRANT_NATIVE_WIDTH2, VERRANT_NATIVE_WIDTH4, 'c'};
+Program native_program() { return all_programs()[0]; }
+
+std::string refused_by_kernel(const Program &program) {
+    return program.kernel_runs_it ? i386_refusal() : "";
 }
 
 std::string missing_for(const Program &program) {
     if (!exists(program.width2) || !exists(program.width4))
         return std::string("the program, not built: ") + program.width2;
-    if (program.runner == Runner::Wine && !command_exists("wine")) return "Wine";
-    if (program.runner == Runner::Wine && !wine_prefix_ready()) return "a Wine prefix (wineboot failed)";
-    if (program.runner == Runner::Qemu && !command_exists("qemu-aarch64")) return "qemu-aarch64";
+    if (*program.launcher && !command_exists(program.launcher)) return program.launcher;
+    if (program.runner == Runner::Wine && !command_exists(kWine64)) return kWine64;
+    if (program.runner == Runner::Wine) return wine_prefix_problem();
     return "";
 }
 
@@ -65,10 +85,10 @@ std::vector<std::string> command_of(const Program &program, const std::string &e
     switch (program.runner) {
         case Runner::Wine: {
             std::vector<std::string> command = kWineEnvironment;
-            command.insert(command.end(), {"wine", executable});
+            command.insert(command.end(), {program.launcher, executable});
             return command;
         }
-        case Runner::Qemu: return {"qemu-aarch64", "-L", "/usr/aarch64-linux-gnu", executable};
+        case Runner::Qemu: return {program.launcher, "-L", program.library_root, executable};
         case Runner::Native: break;
     }
     return {executable};

@@ -1,7 +1,8 @@
 // The programs the whole-program tests run, one row each: the Linux program
-// as it is, the Windows program under Wine, and the arm64 program under
-// qemu. Each is built at widths 2 and 4, with drive letters leading to
-// folders inside a test's own folder.
+// as it is, the 32-bit and 64-bit Windows programs under Wine, and the
+// program of every other Linux architecture under its qemu. Each is built at
+// widths 2 and 4, with drive letters leading to folders inside a test's own
+// folder.
 #ifndef VERRANT_TESTS_PROGRAMS_H
 #define VERRANT_TESTS_PROGRAMS_H
 
@@ -17,11 +18,14 @@
 enum class Runner { Native, Wine, Qemu };
 
 struct Program {
-    const char *name;  // in test names: native, wine, arm64
+    const char *name;  // in test names: native, wine, wine64, arm64, s390x, ...
     Runner runner;
     const char *width2;  // the executables
     const char *width4;
-    char drive;  // the letter the ordinary cases answer with (lower case)
+    char drive;                // the letter the ordinary cases answer with (lower case)
+    const char *launcher;      // Wine's loader, or the architecture's qemu
+    const char *library_root;  // where qemu finds the architecture's C library
+    bool kernel_runs_it;       // a 32-bit x86 program that the kernel itself starts
 };
 
 // Every row of the table.
@@ -29,8 +33,22 @@ std::vector<Program> all_programs();
 // The Linux program, for the tests that run it alone.
 Program native_program();
 
+// Why this kernel cannot run the program, as the probe found; empty when it
+// can. No test of such a row runs, even where every test must.
+std::string refused_by_kernel(const Program &program);
+
 // The reason this machine cannot run the program; empty when it can.
 std::string missing_for(const Program &program);
+
+// Ends a test that cannot run its program here: skipped where the kernel
+// refuses it, otherwise as SKIP_OR_FAIL_FOR_LACK_OF does.
+#define REQUIRE_RUNNABLE(program)                                               \
+    do {                                                                        \
+        std::string refused = refused_by_kernel(program);                       \
+        if (!refused.empty()) GTEST_SKIP() << refused;                          \
+        std::string missing = missing_for(program);                             \
+        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);                \
+    } while (0)
 
 // The command that runs one of the program's executables.
 std::vector<std::string> command_of(const Program &program, const std::string &executable);
@@ -57,8 +75,7 @@ struct Drives {
 class ProgramTest : public ::testing::TestWithParam<Program> {
   protected:
     void SetUp() override {
-        std::string missing = missing_for(GetParam());
-        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
+        REQUIRE_RUNNABLE(GetParam());
         drives_.add(GetParam().drive);
     }
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// The banner and the first question, with LF line ends.
+// The banner and the first question, with LF line ends; the version is the
+// build's.
 const std::string kOpening = R"( 
                         TTTTTTT                              k 
                         TTTTTTT                              k 
@@ -21,7 +22,7 @@ const std::string kOpening = R"(
                           TTT    r       aa a    v     eee   k   k 
  
  
-        Verrant v1.01    
+        Verrant v)" VERRANT_VERSION R"(    
  
         providing you with another means of storing 100 billion
         files on your drive. This application is part of the  
