@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,17 +20,17 @@
 
 namespace {
 
-// Feeds a pipe in separate writes, a pause apart, so that each arrives as
-// a fill of its own while the reader waits.
+// Feeds a pipe in separate writes, each once the reader has taken all of the
+// one before, so that each arrives as a fill of its own.
 class FedInput {
   public:
     explicit FedInput(std::vector<std::string> chunks) {
         int ends[2];
         EXPECT_EQ(pipe(ends), 0);
         read_end_ = ends[0];
-        writer_ = std::thread([chunks, write_end = ends[1]] {
+        writer_ = std::thread([chunks, read_end = ends[0], write_end = ends[1]] {
             for (const std::string &chunk : chunks) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                wait_until_taken(read_end);
                 EXPECT_EQ(write(write_end, chunk.data(), chunk.size()), ssize_t(chunk.size()));
             }
             close(write_end);
@@ -42,6 +43,13 @@ class FedInput {
     }
 
   private:
+    // Waits until the pipe holds nothing: the reader's last read took it all.
+    static void wait_until_taken(int read_end) {
+        int waiting = 0;
+        while (ioctl(read_end, FIONREAD, &waiting) == 0 && waiting > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
     int read_end_;
     std::thread writer_;
 };

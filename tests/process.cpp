@@ -1,8 +1,10 @@
 #include "tests/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -88,6 +90,26 @@ void feed(const RunOptions &options, int fd, size_t &sent) {
     if (options.chunk_pause_ms > 0) usleep(options.chunk_pause_ms * 1000);
 }
 
+// The parent of a process, as /proc tells it; 0 when it has gone.
+pid_t parent_of(const char *pid) {
+    std::string stat = read_file(std::string("/proc/") + pid + "/stat");
+    size_t name_end = stat.rfind(')');
+    return name_end == std::string::npos ? 0 : atoi(stat.c_str() + name_end + 4);
+}
+
+// Kills and reaps every child of this process. As a subreaper it has adopted
+// whatever the killed command's descendants left running in sessions of
+// their own, such as a daemon like ntfs-3g, which the group kill missed.
+void end_adopted_children() {
+    DIR *proc = opendir("/proc");
+    while (dirent *entry = proc ? readdir(proc) : nullptr) {
+        pid_t pid = atoi(entry->d_name);
+        if (pid > 0 && parent_of(entry->d_name) == getpid() && kill(pid, SIGKILL) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+    if (proc) closedir(proc);
+}
+
 }  // namespace
 
 RunResult run_program(const RunOptions &options) {
@@ -99,7 +121,13 @@ RunResult run_program(const RunOptions &options) {
     int in_pipe[2], out_pipe[2], err_pipe[2];
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
     if (options.output_kind == OutputKind::ReaderGone) close(out_pipe[0]);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     pid_t child = fork();
+    if (child < 0) {
+        result.error = std::string("cannot start ") + options.command[0] + ": fork failed: " + strerror(errno);
+        for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
+        return result;
+    }
     if (child == 0)
         start_child(options, open_input(options, input_file, in_pipe[0]),
                     open_output(options, output_file, out_pipe[1]), err_pipe[1]);
@@ -137,6 +165,7 @@ RunResult run_program(const RunOptions &options) {
     if (to_child >= 0) close(to_child);
     int status = 0;
     waitpid(child, &status, 0);
+    if (killed) end_adopted_children();
     result.exited = WIFEXITED(status);
     result.exit_status = result.exited ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

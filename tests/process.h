@@ -36,7 +36,9 @@ struct RunResult {
 };
 
 // Runs the command in a process group of its own; a time-out or the watch
-// kills the whole group, so nothing it started keeps the pipes open.
+// kills the whole group and whatever it left in other sessions, so nothing
+// it started keeps the pipes, a drive or a mount namespace. A fork that
+// fails leaves the result not exited, its error saying so.
 RunResult run_program(const RunOptions &options);
 
 // True where every test must run: the whole suite run as root, as CI runs

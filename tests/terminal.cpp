@@ -10,8 +10,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// A read gives up after this long in all, however much the program prints.
+const auto kLongestRead = std::chrono::seconds(120);
+
+// True, once asked, when a second has passed since it was made.
+std::function<bool(const std::string &)> a_second_passed() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    return [until](const std::string &) { return std::chrono::steady_clock::now() >= until; };
+}
+
+}  // namespace
 
 Terminal::Terminal(const std::vector<std::string> &command, const std::string &folder) {
     int slave = -1;
@@ -27,6 +42,7 @@ Terminal::Terminal(const std::vector<std::string> &command, const std::string &f
     winsize size = {50, 200, 0, 0};
     ioctl(slave, TIOCSWINSZ, &size);
     child = fork();
+    if (child < 0) seen = std::string("cannot start the program: fork failed: ") + strerror(errno);
     if (child == 0) {
         setsid();
         ioctl(slave, TIOCSCTTY, 0);
@@ -50,7 +66,7 @@ Terminal::Terminal(const std::vector<std::string> &command, const std::string &f
 
 Terminal::~Terminal() {
     if (child > 0 && waitpid(child, nullptr, WNOHANG) == 0) {
-        kill(child, SIGKILL);
+        kill(-child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
     if (master >= 0) close(master);
@@ -58,7 +74,8 @@ Terminal::~Terminal() {
 }
 
 bool Terminal::read_until(const std::function<bool(const std::string &)> &done, int idle_seconds) {
-    for (int idle = 0; idle <= idle_seconds * 20;) {
+    auto give_up = std::chrono::steady_clock::now() + kLongestRead;
+    for (int idle = 0; idle <= idle_seconds * 20 && std::chrono::steady_clock::now() < give_up;) {
         if (done(seen)) return true;
         pollfd ready = {master, POLLIN, 0};
         if (poll(&ready, 1, 50) <= 0) {
@@ -90,12 +107,13 @@ bool Terminal::type(const std::string &keys) {
 int Terminal::wait_for_end() {
     int status = 0;
     pid_t ended = 0;
-    // Reads while the program runs, then what it left in the terminal.
-    for (int waited = 0; ended == 0 && waited < 1200; waited++) {
-        read_until([](const std::string &) { return false; }, 1);
+    // Reads while the program runs, a second at a time however much it
+    // prints, for two minutes at most; then what it left in the terminal.
+    for (int waited = 0; child > 0 && ended == 0 && waited < 120; waited++) {
+        read_until(a_second_passed(), 1);
         ended = waitpid(child, &status, WNOHANG);
     }
-    read_until([](const std::string &) { return false; }, 1);
+    read_until(a_second_passed(), 1);
     if (ended != child) return -1;
     child = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

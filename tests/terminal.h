@@ -13,7 +13,7 @@
 
 struct Terminal {
     int master = -1;
-    pid_t child = -1;
+    pid_t child = -1;  // -1 when it could not be started, seen then says why
     std::string seen;  // everything printed so far
 
     // Starts command in folder.
@@ -23,14 +23,14 @@ struct Terminal {
     Terminal &operator=(const Terminal &) = delete;
 
     // Reads until done(seen) holds (true), or until nothing has come for
-    // idle_seconds or the terminal was closed (false).
+    // idle_seconds, the terminal was closed or two minutes have passed (false).
     bool read_until(const std::function<bool(const std::string &)> &done, int idle_seconds = 5);
     // Reads until what was seen ends with tail.
     bool read_until(const std::string &tail, int idle_seconds = 5);
     // Types keys at the terminal.
     bool type(const std::string &keys);
-    // Reads what is left while waiting for the program (up to twenty
-    // minutes); returns its exit status, 128 + the signal that ended it, or
+    // Reads what is left while waiting for the program (up to two minutes
+    // in all); returns its exit status, 128 + the signal that ended it, or
     // -1 when it did not end.
     int wait_for_end();
 
