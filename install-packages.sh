@@ -8,20 +8,26 @@
 # build: cmake, make, g++, and dpkg-dev and file, which cpack uses to work out
 #        the Debian package's dependencies.
 # test:  besides, GoogleTest and GoogleMock, clang with its sanitizer and fuzzer
-#        runtimes (libclang-rt-dev: the runtimes of the release's own clang,
-#        whatever its version), valgrind, strace, python3, the tools that make and mount the
-#        drives the tests fill (ext4, xfs, btrfs, and NTFS through ntfs-3g),
-#        git (packages are stamped with the last commit's time), lintian and
-#        man-db for the package checks, the mingw-w64 cross compiler for the
-#        Windows program and Wine (with its 32-bit half, from the i386
-#        architecture) to run it, and the arm64 cross compiler with qemu-user
-#        to build the arm64 program and run it here.
+#        runtimes (libclang-rt-dev, whatever the release's clang version),
+#        valgrind, strace, python3, the tools that make and mount the drives
+#        the tests fill (ext4, xfs, btrfs, and NTFS through ntfs-3g), git
+#        (packages are stamped with the last commit's time), lintian, man-db
+#        and exiftool for the package checks, both mingw-w64 cross compilers
+#        for the Windows programs, Debian's cross compiler of every other
+#        architecture in cmake/architectures.cmake (each brings its own C
+#        library: no foreign architecture is added for them) with qemu-user
+#        to run their programs, and Wine: its 64-bit half, and its 32-bit
+#        half (from the i386 architecture) where this kernel starts i386
+#        programs.
 set -euo pipefail
+cd "$(dirname "$0")"
 
 build=(cmake make g++ dpkg-dev file)
 tests=(clang libclang-rt-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
-  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g lintian man-db g++-mingw-w64-i686
-  wine wine32:i386 g++-aarch64-linux-gnu qemu-user)
+  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g lintian man-db libimage-exiftool-perl
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 qemu-user)
+# g++-<triplet> for every row of the table of architectures but the native one.
+tests+=($(sed -n 's/^ *"[a-z0-9]* *\([a-z0-9_-]*\) *qemu-.*/g++-\1/p' cmake/architectures.cmake))
 
 case "${1:-}" in
   build) packages=("${build[@]}") ;;
@@ -34,10 +40,41 @@ if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "install-packages.sh: run it as root, or install sudo" >&2; exit 1; }
   as_root=(sudo)
 fi
-
-if [ "$1" = test ]; then "${as_root[@]}" dpkg --add-architecture i386; fi
 # apt-get reads no answers: packages must never wait on a question, and the
 # standard input stays for whatever runs after this script.
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q </dev/null
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -q --no-install-recommends "${packages[@]}" </dev/null
+apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@" </dev/null; }
+apt_install() { apt_get install -y -q --no-install-recommends "$@"; }
+
+wine=()
+if [ "$1" = test ]; then
+  wine=(wine wine64)
+  if probe=$(bash tests/kernel-runs-i386.sh); then
+    "${as_root[@]}" dpkg --add-architecture i386
+    wine+=(wine32:i386)
+  fi
+  echo "install-packages.sh: $probe"
+fi
+# A package list that fails to update (a mirror in the middle of a sync, say)
+# is only a warning: the lists already there may still hold what is needed,
+# and apt-get install decides.
+apt_get update -q || echo "install-packages.sh: warning: some package lists could not be updated" >&2
+
+# Wine goes first, before other packages bring newer versions of the
+# libraries it shares with its 32-bit half: apt installs the i386 and amd64
+# copies of such a library only at one version. Where an i386 list lags its
+# amd64 one, the release's own versions, which agree, are tried next.
+wine32_failed=""
+if [ ${#wine[@]} -gt 0 ] && ! apt_install "${wine[@]}"; then
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  echo "install-packages.sh: trying Wine again, with the versions of Debian $codename itself"
+  if ! apt_install -t "$codename" "${wine[@]}"; then
+    wine32_failed=yes
+    apt_install wine wine64
+  fi
+fi
+apt_install "${packages[@]}"
+if [ -n "$wine32_failed" ]; then
+  echo "install-packages.sh: cannot install Wine's 32-bit half (wine32:i386), which this machine runs:" \
+    "the i386 package lists are behind the amd64 ones (a mirror in the middle of a sync); try again later"
+  exit 1
+fi
