@@ -18,6 +18,9 @@ char *pdriveLetter = nullptr;  // the drive-letter answer
 const size_t ANSWER_CAPACITY = 2;
 const size_t NUMBER_CAPACITY = 4;
 
+// The tree builder copies pdir_level into a buffer of its own on every level.
+static_assert(sizeof path_template <= COPY_CAPACITY, "a level's copy must hold the longest path");
+
 void obtain_buffers() {
     size_t path_capacity = strlen(path_template) + 1;
     theEnd = static_cast<char *>(malloc(ANSWER_CAPACITY));

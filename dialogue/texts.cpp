@@ -31,7 +31,3 @@ const char *const banner_rows[] = {
 };
 
 const int banner_row_count = sizeof banner_rows / sizeof banner_rows[0];
-
-const char path_template[] =
-    "X:\\1_100billion\\xxx_billion\\xxx_10000_million\\xxx_100_million\\xxx_million\\"
-    "xxx_10_thousand\\xxx_hundred\\";

@@ -29,8 +29,7 @@ struct InputStream {
     int stream = STDIN_STREAM;
     bool ready = false;        // set up at the first take
     bool interactive = false;  // a terminal: flush line-buffered output before a fill
-    bool ended = false;        // end of input seen; no read is made after it
-    bool failed = false;       // a read failed; counts as end of input
+    bool ended = false;        // end of input seen, or a read failed; no read is made after it
     int pos = 0;
     int end = 0;
 };
@@ -165,9 +164,8 @@ const char *put_text(const char *text, const char *stop) {
 }
 
 // Marks the end of input, for good.
-bool end_input(bool failed) {
+bool end_input() {
     input.ended = true;
-    input.failed = input.failed || failed;
     return false;
 }
 
@@ -197,7 +195,7 @@ bool fill_input() {
     int got = read_up_to_ctrl_z();
     input.pos = 0;
     input.end = got > 0 ? got : 0;
-    if (got <= 0) return end_input(got < 0);
+    if (got <= 0) return end_input();
     return true;
 }
 

@@ -69,8 +69,9 @@ bool refuse() {
 // True when the path's first parent + 1 bytes, up to the separator at
 // position parent, are those of the last path mapped. Past the known bytes
 // of last_path, the last path's own name is read from its POSIX path, where
-// it stands unchanged.
-bool shares_last_parent(const char *path, size_t parent) {
+// it stands unchanged; a path that is a child of the last one then adds
+// those bytes to the known ones.
+bool matches_and_extends_last_parent(const char *path, size_t parent) {
     if (parent < 3 || known == 0) return false;
     if (parent < known) return memcmp(path, last_path, parent + 1) == 0;
     if (parent != last_end || memcmp(path, last_path, known) != 0) return false;
@@ -94,7 +95,7 @@ bool map_path(const char *path) {
     size_t end = length > 0 && path[length - 1] == '\\' ? length - 1 : length;
     const char *separator = static_cast<const char *>(memrchr(path, '\\', end));
     size_t parent = separator ? separator - path : 0;
-    if (!shares_last_parent(path, parent)) return map_whole(path, length, end);
+    if (!matches_and_extends_last_parent(path, parent)) return map_whole(path, length, end);
     const char *name = path + parent + 1;
     size_t name_length = end - parent - 1;
     if (!is_plain_name(name, name_length)) return refuse();

@@ -11,9 +11,6 @@ char *pdir_level = nullptr;
 
 namespace {
 
-// Room for the path of the folder whose children are being made.
-const size_t COPY_CAPACITY = 132;
-
 // Digits of every folder number.
 const size_t NUMBER_DIGITS = 3;
 
@@ -64,11 +61,18 @@ char *path_end(int level, char *number) {
 
 // build_level for a parent path of known length. The console's and the
 // platform's services are inlined into the walk, so that a folder's usual
-// case makes no call but into the C library.
+// case makes no call but into the C library. That takes three things
+// together: flatten here, link-time optimization (CMakeLists.txt), which
+// lets it reach into console.cpp and os_posix.cpp, and the noinline marks
+// there, which keep each file's rare, long paths out of the walk.
 [[gnu::flatten]] void walk_level(int level, const char *parent_path, size_t parent_length) {
+    // Each entry to a level still obtains a private copy of the path of the
+    // folder whose children it makes, and hands that copy down as the next
+    // level's parent path, although pdir_level already holds the same bytes:
+    // a heap that cannot give it ends the walk of this level, and only that
+    // part of the tree is missing, as it was when the copy was the only
+    // place the parent path was kept.
     char *copy = static_cast<char *>(malloc(COPY_CAPACITY));
-    // Without room for the parent path no folder of this level can be made
-    // under it; the walk goes on one level up.
     if (copy == nullptr) return;
     // The parent path is written once for the whole level; each folder then
     // needs only its number.

@@ -15,6 +15,9 @@ extern char *pdir_level;
 // The level of the folders that get no children.
 const int LEAF_LEVEL = 6;
 
+// Bytes of the copy of its parent path that every entry to a level obtains.
+const unsigned COPY_CAPACITY = 132;
+
 // Makes folder number index of level under parent_path and reports it;
 // leaves its path in pdir_level.
 void create_level_folder(int level, int index, const char *parent_path);
