@@ -174,8 +174,13 @@ def driver_running(image):
 
 
 def run(command, quiet=False, **kwargs):
-    out = subprocess.DEVNULL if quiet else None
-    subprocess.run(command, check=True, stdout=out, stderr=out, **kwargs)
+    """Runs command; stops the benchmark, with what the command said when it
+    was quiet, if it fails."""
+    out = subprocess.PIPE if quiet else None
+    done = subprocess.run(command, stdout=out, stderr=subprocess.STDOUT if quiet else None, **kwargs)
+    if done.returncode != 0:
+        said = done.stdout.decode(errors="replace").strip() if quiet else ""
+        sys.exit("%s ended with status %d%s" % (" ".join(command), done.returncode, ": " + said if said else ""))
 
 
 def fill(folder, leave_kib):
@@ -220,9 +225,9 @@ def contender_command(name, args, width):
         return [args.program(width)], args.answers, args.output
     if name == "verrant.exe":
         program = os.path.join(args.windows_bench, "bench_verrant_w%d.exe" % width)
-        return ["wine", program], args.windows_answers, args.output
+        return [args.wine, program], args.windows_answers, args.output
     if name == "floor.exe":
-        return ["wine", os.path.join(args.windows_bench, "bench_floor.exe"), str(width), "q"], None, None
+        return [args.wine, os.path.join(args.windows_bench, "bench_floor.exe"), str(width), "q"], None, None
     if name == "mkdir-full":
         return [args.floor, "full", str(width), DRIVE], None, None
     if name == "mkdirat":
@@ -358,7 +363,7 @@ def prepare_wine(args):
     os.makedirs(runtime, mode=0o700)
     env = dict(os.environ, WINEPREFIX=prefix, XDG_RUNTIME_DIR=runtime, WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
-    run(["wineboot", "--init"], quiet=True, env=env)
+    run([args.wine, "wineboot", "--init"], quiet=True, env=env)
     run(["wineserver", "-w"], env=env)
     device = os.path.join(prefix, "dosdevices", "q:")
     if os.path.lexists(device):
@@ -422,11 +427,13 @@ def measure_drive(args, kind, shuffle):
 
 
 def measure_memory(args):
-    """The shipped program's peak resident memory at widths 2 and 10, five
-    readings each: (medians of the totals, medians of the private parts)."""
+    """The shipped program's peak resident memory at width 2 and at the
+    tmpfs width (10 unless asked otherwise), five readings each, or as many
+    as the runs on tmpfs when fewer: (medians of the totals, medians of the
+    private parts)."""
     tmpfs = Drive("tmpfs", args.work)
-    peaks = {2: [], 10: []}
-    for _ in range(5):
+    peaks = {width: [] for width in sorted({2, args.width})}
+    for _ in range(min(5, args.repeats)):
         for width in peaks:
             peaks[width].append(peak_memory(args.program(width), tmpfs, width, args.answers))
     rss = {width: statistics.median(p[0] for p in values) for width, values in peaks.items()}
@@ -472,7 +479,8 @@ def print_targets(rows, rss, private):
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", required=True, help="build folder of the bench preset")
-    parser.add_argument("--windows-build", help="build folder of the windows-bench preset")
+    parser.add_argument("--windows-build", help="build folder of the windows-bench or windows64-bench preset")
+    parser.add_argument("--wine", default="wine", help="Wine's loader for those programs")
     parser.add_argument("--width", type=int, default=10, help="width on tmpfs")
     parser.add_argument("--image-width", type=int, help="one width for every run on the other drives")
     # Identical runs here differ by up to a fifth; nine of each keep the
