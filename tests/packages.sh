@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds the packages with cpack (the amd64 and arm64 Debian packages and the
-# Windows zip) and checks what a user gets: the files in each, lintian's
-# verdict on the Debian packages, the packaged programs, unpacked, answering
-# n as the built one does, and that the same commit built twice more from a
-# source archive made by git archive gives the same bytes.
+# Builds the packages with cpack (a Debian package for every architecture of
+# cmake/architectures.cmake, and a zip for each Windows program) and checks
+# what a user gets: the files in each, lintian's verdict on the Debian
+# packages, the Windows programs' headers and version resources, the packaged
+# programs, unpacked, answering n as the built one does, and that the same
+# sources built twice more elsewhere give the same bytes: in a clean clone, a
+# source archive of the commit made by git archive; in a clone with
+# uncommitted changes, copies of its files; in an unpacked source archive,
+# copies of it. Every build is in a folder of its own, under build/packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,20 +16,30 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
 
 version=$(sed -n 's/^project(verrant VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+work=build/packages
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 debian_files="./usr/bin/verrant
 ./usr/share/doc/verrant/changelog.gz
 ./usr/share/doc/verrant/copyright
 ./usr/share/man/man1/verrant.1.gz"
-export WINEPREFIX=$PWD/build/test/tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-export XDG_RUNTIME_DIR=$PWD/build/test/tests/wineprefix-runtime
+export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+export XDG_RUNTIME_DIR=$PWD/$work/wineprefix-runtime
+wine64=/usr/lib/wine/wine64
+# The architectures of the table, the native one first: name, triplet, qemu.
+mapfile -t architectures < <(sed -n 's/^ *"\([a-z0-9]* *[a-z0-9_-]* *[a-z0-9-]*\)".*/\1/p' cmake/architectures.cmake)
+presets=(default windows windows64)
+for row in "${architectures[@]:1}"; do presets+=("${row%% *}"); done
 
-# Builds the packages of the tree in folder with each preset, quietly.
+# Builds the packages of the sources in $1 into $1/$work/<preset>, quietly:
+# only what the packages hold.
 build_packages() {
-  for preset in default windows arm64; do
-    (cd "$1" && cmake --preset $preset >/dev/null && cmake --build --preset $preset -j 2 >/dev/null &&
-      cd build/$preset && cpack >/dev/null)
+  for preset in "${presets[@]}"; do
+    local targets=(verrant)
+    [[ $preset == windows* ]] || targets+=(compressed_docs)
+    (cd "$1" && cmake --preset "$preset" -B "$work/$preset" >/dev/null &&
+      cmake --build "$work/$preset" -j 2 --target "${targets[@]}" >/dev/null &&
+      cd "$work/$preset" && cpack >/dev/null)
   done
 }
 
@@ -34,11 +48,12 @@ answer_n() { printf 'n\n' | "$@"; }
 
 # Checks a Debian package; the rest of the words run its program.
 check_deb() {
-  local deb=$1; shift
+  local deb=$1 arch=$2; shift 2
   echo "--- $deb"
   check "it holds the program, its manual page, copyright and changelog, and nothing else" \
     test "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)" = "$debian_files"
   check "its version is the build's" test "$(dpkg-deb -f "$deb" Version)" = "$version"
+  check "it is for $arch" test "$(dpkg-deb -f "$deb" Architecture)" = "$arch"
   echo "Depends: $(dpkg-deb -f "$deb" Depends)"
   check "its dependencies name the C library the program was linked with" \
     grep -q '^libc6\(:[a-z0-9]*\)\? (>= ' <<<"$(dpkg-deb -f "$deb" Depends)"
@@ -48,56 +63,105 @@ check_deb() {
     cmp <(answer_n "$@" "$unpacked/deb/usr/bin/verrant") "$unpacked/built.txt"
   check "its manual page reads" grep -q "^NAME" \
     <(MANWIDTH=80 man -l "$unpacked/deb/usr/share/man/man1/verrant.1.gz" 2>/dev/null)
+  check "its copyright file names the MIT licence" grep -q '^License: Expat' "$unpacked/deb/usr/share/doc/verrant/copyright"
 }
 
-build_packages .
-answer_n build/default/verrant >"$unpacked/built.txt"
-check "the banner shows the version" grep -q "Verrant v$version " "$unpacked/built.txt"
-packages=("build/default/verrant_${version}_$(dpkg --print-architecture).deb"
-  "build/arm64/verrant_${version}_arm64.deb" "build/windows/verrant-${version}-win32.zip")
-check_deb "${packages[0]}"
-check_deb "${packages[1]}" qemu-aarch64 -L /usr/aarch64-linux-gnu
-check "the arm64 package is for arm64" test "$(dpkg-deb -f "${packages[1]}" Architecture)" = arm64
-
-zip=${packages[2]}
-echo "--- $zip"
-python3 -m zipfile -e "$zip" "$unpacked/zip"
-top=$unpacked/zip/verrant-${version}-win32
-check "it holds verrant.exe and README.txt, and nothing else" \
-  test "$(cd "$top" && find . -type f | sort | tr '\n' ' ')" = "./README.txt ./verrant.exe "
-# Its PE header: Intel 386, PE32 (not PE32+), the console subsystem.
-is_win32_console() {
+# True when the PE header of $1 says: machine $2, optional header magic $3
+# (PE32 or PE32+), the console subsystem.
+is_console_program() {
   python3 -c 'import struct, sys
 b = open(sys.argv[1], "rb").read(); pe = struct.unpack_from("<I", b, 0x3c)[0]
 word = lambda at: struct.unpack_from("<H", b, pe + at)[0]
-sys.exit(not (b[:2] == b"MZ" and b[pe:pe + 4] == b"PE\0\0" and word(4) == 0x14c and word(24) == 0x10b
-              and word(24 + 68) == 3))' "$1"
+sys.exit(not (b[:2] == b"MZ" and b[pe:pe + 4] == b"PE\0\0" and word(4) == int(sys.argv[2], 0)
+              and word(24) == int(sys.argv[3], 0) and word(24 + 68) == 3))' "$@"
 }
-check "verrant.exe is a 32-bit console program" is_win32_console "$top/verrant.exe"
-check "README.txt has CR LF line ends only" \
-  test "$(grep -c $'\r$' "$top/README.txt")" = "$(wc -l <"$top/README.txt")"
-check "README.txt tells how to stop a run" grep -q 'Ctrl+C' "$top/README.txt"
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-check "the zipped program prints what the Linux one prints" \
-  cmp <(answer_n wine "$top/verrant.exe") "$unpacked/built.txt"
-wineserver -k 2>/dev/null || true
 
-# The commit, as a source archive, built twice in folders beside the first
-# build: on the same file system, since cpack counts the sizes of the folders
-# it packs (in Installed-Size, and in the zip's folder entries).
-for copy in 1 2; do
-  folder=build/archive-$copy
+# The version resource of $1 as exiftool reads it, a field a line.
+version_resource() {
+  exiftool -s -s -s -FileVersionNumber -ProductVersionNumber -FileVersion -ProductVersion -ProductName \
+    -OriginalFileName -LegalCopyright "$1"
+}
+
+# Checks a Windows zip; $2 and $3 as for is_console_program; the rest of the
+# words run its program, or are "Not run: why".
+check_zip() {
+  local zip=$1 machine=$2 magic=$3; shift 3
+  local top=$unpacked/zip/$(basename "$zip" .zip)
+  echo "--- $zip"
+  rm -rf "$unpacked/zip" && python3 -m zipfile -e "$zip" "$unpacked/zip"
+  check "it holds verrant.exe and README.txt, and nothing else" \
+    test "$(cd "$top" && find . -type f | sort | tr '\n' ' ')" = "./README.txt ./verrant.exe "
+  check "verrant.exe is a console program for its machine" is_console_program "$top/verrant.exe" "$machine" "$magic"
+  local numeric=$(IFS=.; read -ra parts <<<"$version.0.0.0"; echo "$((10#${parts[0]})).$((10#${parts[1]})).$((10#${parts[2]})).$((10#${parts[3]}))")
+  check "its version resource gives the version, the product, its file name and the licence" test \
+    "$(version_resource "$top/verrant.exe")" = "$(printf '%s\n' "$numeric" "$numeric" "$version" "$version" Verrant \
+      verrant.exe "Copyright 2026 The Verrant developers. MIT License.")"
+  check "README.txt has CR LF line ends only" \
+    test "$(grep -c $'\r$' "$top/README.txt")" = "$(wc -l <"$top/README.txt")"
+  check "README.txt tells how to stop a run" grep -q 'Ctrl+C' "$top/README.txt"
+  check "README.txt names the MIT licence" grep -q 'MIT' "$top/README.txt"
+  if [ "$1" = "Not run:" ]; then echo "$* ($zip)"; return; fi
+  check "the zipped program prints what the Linux one prints" \
+    cmp <(answer_n "$@" "$top/verrant.exe") "$unpacked/built.txt"
+  wineserver -k 2>/dev/null || true
+}
+
+build_packages .
+answer_n "$work/default/verrant" >"$unpacked/built.txt"
+check "the banner shows the version" grep -q "Verrant v$version " "$unpacked/built.txt"
+packages=()
+for row in "${architectures[@]}"; do
+  read -r arch triplet qemu <<<"$row"
+  if [ "$qemu" = - ]; then
+    deb=$work/default/verrant_${version}_$arch.deb
+    check_deb "$deb" "$arch"
+  else
+    deb=$work/$arch/verrant_${version}_$arch.deb
+    check_deb "$deb" "$arch" "$qemu" -L "/usr/$triplet"
+  fi
+  packages+=("$deb")
+done
+
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+"$wine64" wineboot --init >/dev/null 2>&1 && wineserver -w
+if probe=$(bash tests/kernel-runs-i386.sh); then run32=(wine); else run32=("Not run:" "$probe"); fi
+check_zip "$work/windows/verrant-$version-win32.zip" 0x14c 0x10b "${run32[@]}"
+check_zip "$work/windows64/verrant-$version-win64.zip" 0x8664 0x20b "$wine64"
+packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")
+
+# Two more builds of the same sources in folders beside this one: on the
+# same file system, since cpack counts the sizes of the folders it packs (in
+# Installed-Size, and in the zip's folder entries).
+if git -c safe.directory="$PWD" rev-parse --git-dir >/dev/null 2>&1; then
+  if [ -z "$(git -c safe.directory="$PWD" status --porcelain)" ]; then
+    echo "--- Comparing with two builds of the commit's source archive (git archive HEAD)"
+    copy() { git -c safe.directory="$PWD" archive HEAD | tar -x -C "$1"; }
+  else
+    echo "--- The clone has uncommitted changes: comparing with two builds of copies of its files"
+    copy() { git -c safe.directory="$PWD" ls-files -z --cached --others --exclude-standard |
+      while IFS= read -r -d '' file; do if [ -f "$file" ]; then printf '%s\0' "$file"; fi; done |
+      tar --null -T - -c | tar -x -C "$1"; }
+    # The copies have no history: they are stamped, as the clone's build is,
+    # with the time of the last commit.
+    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -c safe.directory="$PWD" log -1 --format=%ct)}
+  fi
+else
+  echo "--- No git clone: comparing with two builds of copies of these sources"
+  copy() { tar --exclude=./build -c . | tar -x -C "$1"; }
+fi
+for number in 1 2; do
+  folder=build/copy-$number
   rm -rf "$folder" && mkdir -p "$folder"
-  git -c safe.directory="$PWD" archive HEAD | tar -x -C "$folder"
-  echo "--- The commit's source archive, built in $folder"
+  copy "$folder"
+  echo "--- Building the copy in $folder"
   build_packages "$folder"
 done
 for package in "${packages[@]}"; do
-  check "$(basename "$package") from the clone and from two builds of the archive: the same bytes" \
-    cmp "$package" "build/archive-1/$package"
-  check "... and the two archive builds agree" cmp "build/archive-1/$package" "build/archive-2/$package"
+  check "$(basename "$package") from these sources and from two copies: the same bytes" \
+    cmp "$package" "build/copy-1/$package"
+  check "... and the two copies agree" cmp "build/copy-1/$package" "build/copy-2/$package"
 done
-rm -rf build/archive-1 build/archive-2
+rm -rf build/copy-1 build/copy-2
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures package checks failed"
