@@ -22,7 +22,7 @@ class TerminalTest : public ProgramTest {
         if (IsSkipped() || HasFatalFailure()) return;
         RunOptions options = drives_.options("");
         terminal_ = std::make_unique<Terminal>(options.command, options.working_folder);
-        ASSERT_GT(terminal_->child, 0);
+        ASSERT_GT(terminal_->child, 0) << terminal_->seen;
     }
 
     bool under_wine() const { return GetParam().runner == Runner::Wine; }
