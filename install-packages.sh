@@ -48,7 +48,7 @@ apt_install() { apt_get install -y -q --no-install-recommends "$@"; }
 wine=()
 if [ "$1" = test ]; then
   wine=(wine wine64)
-  if probe=$(bash tests/kernel-runs-i386.sh); then
+  if probe=$(bash kernel-runs-i386.sh); then
     "${as_root[@]}" dpkg --add-architecture i386
     wine+=(wine32:i386)
   fi

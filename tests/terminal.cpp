@@ -17,12 +17,9 @@
 
 namespace {
 
-// A read gives up after this long in all, however much the program prints.
-const auto kLongestRead = std::chrono::seconds(120);
-
-// True, once asked, when a second has passed since it was made.
-std::function<bool(const std::string &)> a_second_passed() {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+// True, once asked, when that many seconds have passed since it was made.
+std::function<bool(const std::string &)> after(int seconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     return [until](const std::string &) { return std::chrono::steady_clock::now() >= until; };
 }
 
@@ -74,8 +71,8 @@ Terminal::~Terminal() {
 }
 
 bool Terminal::read_until(const std::function<bool(const std::string &)> &done, int idle_seconds) {
-    auto give_up = std::chrono::steady_clock::now() + kLongestRead;
-    for (int idle = 0; idle <= idle_seconds * 20 && std::chrono::steady_clock::now() < give_up;) {
+    auto give_up = after(120);
+    for (int idle = 0; idle <= idle_seconds * 20 && !give_up(seen);) {
         if (done(seen)) return true;
         pollfd ready = {master, POLLIN, 0};
         if (poll(&ready, 1, 50) <= 0) {
@@ -110,10 +107,10 @@ int Terminal::wait_for_end() {
     // Reads while the program runs, a second at a time however much it
     // prints, for two minutes at most; then what it left in the terminal.
     for (int waited = 0; child > 0 && ended == 0 && waited < 120; waited++) {
-        read_until(a_second_passed(), 1);
+        read_until(after(1), 1);
         ended = waitpid(child, &status, WNOHANG);
     }
-    read_until(a_second_passed(), 1);
+    read_until(after(1), 1);
     if (ended != child) return -1;
     child = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -5,7 +5,7 @@
 # ia32_emulation=off, or in a virtual machine that allows 64-bit user code
 # only): the start then fails with "Exec format error" (ENOEXEC).
 #
-#   bash tests/kernel-runs-i386.sh [MACHINE]
+#   bash kernel-runs-i386.sh [MACHINE]
 #
 # Exit status 0: it ran. 1: the kernel refused it. 2: it could not be tried.
 # A line on standard output says which, and what was tried. MACHINE, the
