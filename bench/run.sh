@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if probe=$(bash kernel-runs-i386.sh); then
-  windows=(windows-bench wine "the 32-bit Windows program")
+  windows=(windows-bench /usr/lib/wine/wine "the 32-bit Windows program")
 else
   windows=(windows64-bench /usr/lib/wine/wine64 "the 64-bit Windows program, since $probe")
 fi

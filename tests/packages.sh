@@ -109,7 +109,7 @@ done
 
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 "$wine64" wineboot --init >/dev/null 2>&1 && wineserver -w
-if probe=$(bash kernel-runs-i386.sh); then run32=(wine); else run32=("Not run:" "$probe"); fi
+if probe=$(bash kernel-runs-i386.sh); then run32=(/usr/lib/wine/wine); else run32=("Not run:" "$probe"); fi
 check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and compatibles" PE32 "${run32[@]}"
 check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "$wine64"
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")

@@ -10,8 +10,9 @@ namespace {
 // One Wine prefix for the whole test run, under the build tree; the tests
 // that use it are run one at a time, as each gives it its own drive letters.
 const std::string kPrefix = VERRANT_WINE_PREFIX;
-// Wine's 64-bit loader, called directly: the wine command picks the 32-bit
-// one whenever it is installed.
+// Wine's 64-bit loader. Each Windows row calls its loader directly: the wine
+// command picks the 32-bit one whenever it is installed, and falls back to
+// the 64-bit one, silently, when it is not.
 const std::string kWine64 = "/usr/lib/wine/wine64";
 // Wine's display drivers want a runtime folder of the user's, which a fresh
 // machine without a desktop session lacks: it gets one of its own.
@@ -75,7 +76,8 @@ std::string refused_by_kernel(const Program &program) {
 std::string missing_for(const Program &program) {
     if (!exists(program.width2) || !exists(program.width4))
         return std::string("the program, not built: ") + program.width2;
-    if (*program.launcher && !command_exists(program.launcher)) return program.launcher;
+    if (*program.launcher && !command_exists(program.launcher))
+        return std::string(program.launcher) + ", which is not installed";
     if (program.runner == Runner::Wine && !command_exists(kWine64)) return kWine64;
     if (program.runner == Runner::Wine) return wine_prefix_problem();
     return "";

@@ -18,7 +18,7 @@
 enum class Runner { Native, Wine, Qemu };
 
 struct Program {
-    const char *name;  // in test names: native, wine, wine64, arm64, s390x, ...
+    const char *name;  // in test names: native, windows, windows64, arm64, s390x, ...
     Runner runner;
     const char *width2;  // the executables
     const char *width4;
