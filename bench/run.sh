@@ -11,6 +11,7 @@ if probe=$(bash kernel-runs-i386.sh); then
 else
   windows=(windows64-bench /usr/lib/wine/wine64 "the 64-bit Windows program, since $probe")
 fi
+[ -x "${windows[1]}" ] || { echo "bench/run.sh: Wine's loader ${windows[1]} is not installed, for ${windows[2]}" >&2; exit 1; }
 for preset in bench "${windows[0]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j 2 >/dev/null
