@@ -1,6 +1,5 @@
 #include "tests/drive_image.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -48,17 +47,12 @@ std::vector<std::string> in_private_namespace(const std::string &script,
 
 std::vector<int> driver_processes(const std::string &image) {
     std::vector<int> found;
-    DIR *proc = opendir("/proc");
-    while (dirent *entry = proc ? readdir(proc) : nullptr) {
-        int pid = atoi(entry->d_name);
-        if (pid <= 0 || strspn(entry->d_name, "0123456789") != strlen(entry->d_name) || pid == getpid())
-            continue;
-        std::string words = read_file(std::string("/proc/") + entry->d_name + "/cmdline");
+    for (int pid : other_processes()) {
+        std::string words = read_file("/proc/" + std::to_string(pid) + "/cmdline");
         std::string program = words.substr(0, words.find('\0'));
         if ((program == "ntfs-3g" || program.ends_with("/ntfs-3g")) && words.find(std::string(1, '\0') + image + '\0') != std::string::npos)
             found.push_back(pid);
     }
-    if (proc) closedir(proc);
     return found;
 }
 

@@ -90,24 +90,17 @@ void feed(const RunOptions &options, int fd, size_t &sent) {
     if (options.chunk_pause_ms > 0) usleep(options.chunk_pause_ms * 1000);
 }
 
-// The parent of a process, as /proc tells it; 0 when it has gone.
-pid_t parent_of(const char *pid) {
-    std::string stat = read_file(std::string("/proc/") + pid + "/stat");
-    size_t name_end = stat.rfind(')');
-    return name_end == std::string::npos ? 0 : atoi(stat.c_str() + name_end + 4);
-}
-
 // Kills and reaps every child of this process. As a subreaper it has adopted
 // whatever the killed command's descendants left running in sessions of
 // their own, such as a daemon like ntfs-3g, which the group kill missed.
 void end_adopted_children() {
-    DIR *proc = opendir("/proc");
-    while (dirent *entry = proc ? readdir(proc) : nullptr) {
-        pid_t pid = atoi(entry->d_name);
-        if (pid > 0 && parent_of(entry->d_name) == getpid() && kill(pid, SIGKILL) == 0)
+    for (int pid : other_processes()) {
+        std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+        size_t name_end = stat.rfind(')');  // the parent follows the name and the state
+        if (name_end != std::string::npos && atoi(stat.c_str() + name_end + 4) == getpid() &&
+            kill(pid, SIGKILL) == 0)
             waitpid(pid, nullptr, 0);
     }
-    if (proc) closedir(proc);
 }
 
 }  // namespace
@@ -171,6 +164,18 @@ RunResult run_program(const RunOptions &options) {
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     if (options.output_kind == OutputKind::File) result.output = read_file(output_file);
     return result;
+}
+
+std::vector<int> other_processes() {
+    std::vector<int> found;
+    DIR *proc = opendir("/proc");
+    while (dirent *entry = proc ? readdir(proc) : nullptr) {
+        int pid = atoi(entry->d_name);
+        if (pid > 0 && strspn(entry->d_name, "0123456789") == strlen(entry->d_name) && pid != getpid())
+            found.push_back(pid);
+    }
+    if (proc) closedir(proc);
+    return found;
 }
 
 bool every_test_must_run() {

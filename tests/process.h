@@ -41,6 +41,9 @@ struct RunResult {
 // fails leaves the result not exited, its error saying so.
 RunResult run_program(const RunOptions &options);
 
+// The numbers of every process but this one, as /proc lists them.
+std::vector<int> other_processes();
+
 // True where every test must run: the whole suite run as root, as CI runs
 // it (tests/run-all.sh sets VERRANT_REQUIRE_EVERY_TEST). A test that cannot
 // get what it needs then fails with the reason instead of skipping.
