@@ -211,6 +211,26 @@ void put_back(int character) {
     input_bytes[--input.pos] = static_cast<char>(character);
 }
 
+// Every folder number's three digits and terminator, composed when the
+// program is compiled: the walk formats a number for every folder, and one
+// copy of four bytes costs less than three divisions.
+const int NUMBER_TEXT_SIZE = 4;
+struct NumberTexts {
+    char text[1000][NUMBER_TEXT_SIZE];
+};
+
+constexpr NumberTexts compose_number_texts() {
+    NumberTexts texts{};
+    for (int value = 0; value < 1000; value++) {
+        texts.text[value][0] = static_cast<char>('0' + value / 100);
+        texts.text[value][1] = static_cast<char>('0' + value / 10 % 10);
+        texts.text[value][2] = static_cast<char>('0' + value % 10);
+    }
+    return texts;
+}
+
+constexpr NumberTexts number_texts = compose_number_texts();
+
 bool is_white_space(int character) {
     return character == ' ' || (character >= '\t' && character <= '\r');
 }
@@ -248,29 +268,51 @@ int print_text(const char *text) {
         return 1;
     }
     const char *stop = line_feed_or_end(text);
-    int count = static_cast<int>(stop - text);
-    if (*stop != '\0' || !takes_quickly(count)) return print_text_slowly(text, stop);
-    put_bytes(text, count);
-    return count;
+    if (*stop != '\0') return print_text_slowly(text, stop);
+    return print_plain_text(text, static_cast<int>(stop - text));
 }
 
 int print_line(const char *text) {
     const char *stop = line_feed_or_end(text);
-    int count = static_cast<int>(stop - text);
-    if (*stop != '\0' || !takes_quickly(count + 2)) return print_line_slowly(text, stop);
-    put_line(text, count);
+    if (*stop != '\0') return print_line_slowly(text, stop);
+    return print_plain_line(text, static_cast<int>(stop - text));
+}
+
+int print_plain_text(const char *text, int length) {
+    if (!takes_quickly(length)) return print_text_slowly(text, text + length);
+    put_bytes(text, length);
+    return length;
+}
+
+int print_plain_line(const char *text, int length) {
+    if (!takes_quickly(length + 2)) return print_line_slowly(text, text + length);
+    put_line(text, length);
+    return 0;
+}
+
+int print_plain_lines(const char *text, int length, int line_ends) {
+    if (!takes_quickly(length + 2 * line_ends)) {
+        int result = print_plain_line(text, length);
+        while (--line_ends > 0) print_text("\n");
+        return result;
+    }
+    put_line(text, length);
+    while (--line_ends > 0) put_crlf();
     return 0;
 }
 
 int format_number(char *buffer, int value) {
-    buffer[0] = static_cast<char>('0' + value / 100);
-    buffer[1] = static_cast<char>('0' + value / 10 % 10);
-    buffer[2] = static_cast<char>('0' + value % 10);
-    buffer[3] = '\0';
+    // Outside 0 to 999, only the number's last three digits are written.
+    memcpy(buffer, number_texts.text[static_cast<unsigned>(value) % 1000], NUMBER_TEXT_SIZE);
     return 3;
 }
 
 int make_directory(const char *path) { return os_make_directory(path) == 0 ? 0 : -1; }
+
+int make_directory_after(const char *path, int length, int from, int count) {
+    if (from == 0) return make_directory(path);
+    return os_make_directory_after(path, length, from, count) == 0 ? 0 : -1;
+}
 
 void flush_output() { drain_output(); }
 

@@ -27,4 +27,12 @@ extern const int drive_root_length;
 // returns 0 when it was created, -1 when it was not.
 int os_make_directory(const char *path);
 
+// os_make_directory for a path of length bytes that differs from the path of
+// the last call only in the count bytes from `from`, which follow a
+// backslash and hold none, and in where it ends: the last path is either
+// the path's first `from` bytes (its parent) or the path but for those
+// bytes followed by more (a sibling, or a sibling's descendant). The walk
+// knows this of every folder, so only those bytes need mapping.
+int os_make_directory_after(const char *path, int length, int from, int count);
+
 #endif

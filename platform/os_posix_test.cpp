@@ -56,6 +56,22 @@ TEST_F(MakeDirectory, FailsWithoutEffect) {
               (std::vector<std::string>{"C:\\r\\", "C:\\r\\abc\\"}));
 }
 
+// The walk names only what changed since the last folder: a sibling's name,
+// a child's, an ancestor's sibling's number. After a refused path nothing is
+// kept, and the next path is mapped whole.
+TEST_F(MakeDirectory, AFolderNamedByItsChangeFromTheLastIsThatFolder) {
+    EXPECT_EQ(make_directory("C:\\r\\"), 0);
+    EXPECT_EQ(make_directory_after("C:\\r\\abc\\", 9, 5, 3), 0);      // child
+    EXPECT_EQ(make_directory_after("C:\\r\\abc\\x\\", 11, 9, 1), 0);  // child
+    EXPECT_EQ(make_directory_after("C:\\r\\abd\\", 9, 5, 3), 0);      // sibling of its parent
+    EXPECT_EQ(make_directory_after("C:\\r\\abe\\", 9, 5, 3), 0);      // sibling
+    EXPECT_EQ(make_directory("C:\\zz\\..\\"), -1);
+    EXPECT_EQ(make_directory_after("C:\\r\\abf\\", 9, 5, 3), 0);
+    EXPECT_EQ(folders_below("drives/c", "C:\\"),
+              (std::vector<std::string>{"C:\\r\\", "C:\\r\\abc\\", "C:\\r\\abc\\x\\",
+                                        "C:\\r\\abd\\", "C:\\r\\abe\\", "C:\\r\\abf\\"}));
+}
+
 // Paths as long as the system takes are made, and longer ones fail with no
 // effect at every length around the limit, the mapping staying within its
 // buffer.

@@ -31,3 +31,5 @@ int os_write(int stream, const char *bytes, int length) {
 bool os_is_terminal(int stream) { return GetFileType(handle_of(stream)) == FILE_TYPE_CHAR; }
 
 int os_make_directory(const char *path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
+
+int os_make_directory_after(const char *path, int, int, int) { return os_make_directory(path); }

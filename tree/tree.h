@@ -23,7 +23,8 @@ const unsigned COPY_CAPACITY = 132;
 void create_level_folder(int level, int index, const char *parent_path);
 
 // Makes every folder of level under parent_path and, above the leaf level,
-// everything below each of them.
+// everything below each of them. The parent path, like every drive-letter
+// path the dialogue composes, holds no line feed.
 void build_level(int level, const char *parent_path);
 
 #endif
