@@ -19,7 +19,7 @@ done
 echo "Under Wine: ${windows[2]}"
 args=(--build build/bench --windows-build "build/${windows[0]}" --wine "${windows[1]}")
 case "${1:-}" in
-  --tiny) args+=(--width 2 --repeats 1 --image-width 2 --image-repeats 1 --reference-repeats 1) ;;
-  --quick) args+=(--repeats 5 --image-repeats 3 --reference-repeats 2) ;;
+  --tiny) args+=(--width 2 --rounds 1 --image-rounds 1) ;;
+  --quick) args+=(--rounds 5 --image-rounds 3) ;;
 esac
 exec unshare -m --propagation private python3 bench/run.py "${args[@]}"
