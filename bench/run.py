@@ -340,8 +340,8 @@ def main():
         rate = {(row[0], row[1]): row[3] for row in rows}
         for kind in args.drives.split(","):
             if (kind, "making") in rate:
-                print("%s: a complete run fills a drive of 100 million folders in %.2f days, and takes "
-                      "%.0f days after that" % (kind, HELD / rate[kind, "making"] / 86400,
+                print("%s: a complete run fills a drive of 100 million folders in %.1f hours, and takes "
+                      "%.0f days after that" % (kind, HELD / rate[kind, "making"] / 3600,
                                                 (COMPLETE_RUN - HELD) / rate[kind, "full"] / 86400))
         if args.width:
             print("\nTargets are judged only at each drive's own widths.")
