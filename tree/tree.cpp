@@ -74,16 +74,17 @@ char *path_end(int level, char *number) {
     return number + NUMBER_DIGITS + suffix_of(level).size() + 1;
 }
 
-void walk_level(int level, const char *parent_path, size_t parent_length, bool parent_made);
+void walk_level(int level, size_t parent_length, bool parent_made);
 
 // Makes folder index of a level above the leaves, whose folders' numbers go
-// at number and whose paths end at end, and everything below it, handing
-// down a copy of its path; from and count are as for make_numbered_folder.
+// at number and whose paths end at end, and everything below it, keeping a
+// copy of its path in the level's buffer; from and count are as for
+// make_numbered_folder.
 void walk_folder(int level, int index, char *number, char *end, int from, int count, char *copy) {
     make_numbered_folder(index, number, end, from, count, 2);
     size_t path_length = end - pdir_level;
     memcpy(copy, pdir_level, path_length + 1);
-    walk_level(level + 1, copy, path_length, true);
+    walk_level(level + 1, path_length, true);
 }
 
 // build_level for a parent path of parent_length bytes, which holds no line
@@ -101,15 +102,12 @@ void walk_folder(int level, int index, char *number, char *end, int from, int co
 // (CMakeLists.txt), which lets it reach into console.cpp and os_posix.cpp,
 // and the noinline marks there, which keep each file's rare, long paths out
 // of the walk.
-[[gnu::flatten]] void walk_level(int level, const char *parent_path, size_t parent_length,
-                                 bool parent_made) {
-    // Each entry to a level still obtains a private copy of the path of the
-    // folder whose children it makes, and is handed that copy as its parent
-    // path, although pdir_level already holds the same bytes: a heap that
-    // cannot give it ends the walk of this level, and only that part of the
-    // tree is missing, as it was when the copy was the only place the parent
-    // path was kept.
-    (void)parent_path;
+[[gnu::flatten]] void walk_level(int level, size_t parent_length, bool parent_made) {
+    // Each entry to a level still obtains a buffer for a private copy of its
+    // parent folder's path, as when that copy was the only place the path was
+    // kept: a heap that cannot give it ends the walk of this level, and only
+    // that part of the tree is missing. The walk reads the path from
+    // pdir_level, where it already stands.
     char *copy = static_cast<char *>(malloc(COPY_CAPACITY));
     if (copy == nullptr) return;
     char *number = pdir_level + parent_length;
@@ -146,5 +144,5 @@ void build_level(int level, const char *parent_path) {
     char *number = append(pdir_level, parent_path, parent_length);
     for (int below = level; below >= 1 && below <= LEAF_LEVEL; below++)
         number = lay_out_level(below, number);
-    walk_level(level, parent_path, parent_length, false);
+    walk_level(level, parent_length, false);
 }
