@@ -45,36 +45,29 @@ fi
 apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@" </dev/null; }
 apt_install() { apt_get install -y -q --no-install-recommends "$@"; }
 
-wine=()
+# The probe's verdict on i386 programs: 0 the kernel runs them, 1 it refuses
+# them; anything else means it could not tell, which stops the install.
+verdict=1
 if [ "$1" = test ]; then
-  wine=(wine wine64)
-  if probe=$(bash kernel-runs-i386.sh); then
-    "${as_root[@]}" dpkg --add-architecture i386
-    wine+=(wine32:i386)
-  fi
+  probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
+  [ "$verdict" -le 1 ] || { echo "install-packages.sh: $probe" >&2; exit 1; }
+  packages+=(wine wine64)
   echo "install-packages.sh: $probe"
+  if [ "$verdict" -eq 0 ]; then "${as_root[@]}" dpkg --add-architecture i386; fi
 fi
 # A package list that fails to update (a mirror in the middle of a sync, say)
 # is only a warning: the lists already there may still hold what is needed,
 # and apt-get install decides.
 apt_get update -q || echo "install-packages.sh: warning: some package lists could not be updated" >&2
-
-# Wine goes first, before other packages bring newer versions of the
-# libraries it shares with its 32-bit half: apt installs the i386 and amd64
-# copies of such a library only at one version. Where an i386 list lags its
-# amd64 one, the release's own versions, which agree, are tried next.
-wine32_failed=""
-if [ ${#wine[@]} -gt 0 ] && ! apt_install "${wine[@]}"; then
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  echo "install-packages.sh: trying Wine again, with the versions of Debian $codename itself"
-  if ! apt_install -t "$codename" "${wine[@]}"; then
-    wine32_failed=yes
-    apt_install wine wine64
-  fi
-fi
 apt_install "${packages[@]}"
-if [ -n "$wine32_failed" ]; then
-  echo "install-packages.sh: cannot install Wine's 32-bit half (wine32:i386), which this machine runs:" \
-    "the i386 package lists are behind the amd64 ones (a mirror in the middle of a sync); try again later"
-  exit 1
+# Wine's 32-bit half last, so that whatever stops it stops nothing else; its
+# i386 libraries must be at the versions of the amd64 ones just installed.
+if [ "$1" = test ] && [ "$verdict" -eq 0 ]; then
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  if ! apt_install wine32:i386 2>&1 | tee "$log"; then
+    echo "install-packages.sh: cannot install Wine's 32-bit half (wine32:i386), which this kernel runs;" \
+      "apt-get said: $(grep '^E: ' "$log" | tail -n 1)"
+    exit 1
+  fi
 fi
