@@ -6,10 +6,14 @@
 # starts no 32-bit programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if probe=$(bash kernel-runs-i386.sh); then
+probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
+if [ "$verdict" -eq 0 ]; then
   windows=(windows-bench /usr/lib/wine/wine "the 32-bit Windows program")
-else
+elif [ "$verdict" -eq 1 ]; then
   windows=(windows64-bench /usr/lib/wine/wine64 "the 64-bit Windows program, since $probe")
+else
+  echo "bench/run.sh: $probe" >&2
+  exit 1
 fi
 [ -x "${windows[1]}" ] || { echo "bench/run.sh: Wine's loader ${windows[1]} is not installed, for ${windows[2]}" >&2; exit 1; }
 for preset in bench "${windows[0]}"; do

@@ -54,6 +54,7 @@ const std::string &i386_refusal() {
         RunOptions probe;
         probe.command = {"bash", VERRANT_I386_PROBE};
         RunResult result = run_program(probe);
+        if (!result.exited || result.exit_status > 1) ADD_FAILURE() << result.output << result.error;
         return result.exited && result.exit_status == 1 ? result.output : std::string();
     }();
     return refusal;
