@@ -44,9 +44,11 @@ class FedInput {
 
   private:
     // Waits until the pipe holds nothing: the reader's last read took it all.
+    // Waits at most ten seconds: a reader that never takes the chunk then
+    // sees the next one joined to it, and the test fails rather than hangs.
     static void wait_until_taken(int read_end) {
         int waiting = 0;
-        while (ioctl(read_end, FIONREAD, &waiting) == 0 && waiting > 0)
+        for (int ms = 0; ms < 10000 && ioctl(read_end, FIONREAD, &waiting) == 0 && waiting > 0; ms++)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 

@@ -138,6 +138,7 @@ RunResult run_program(const RunOptions &options) {
     size_t sent = 0;
     long deadline = now_ms() + options.timeout_seconds * 1000L;
     bool killed = false;
+    long give_up = 0;
     while (from_out >= 0 || from_err >= 0) {
         if (to_child >= 0 && sent == options.input.size()) {
             close(to_child);
@@ -153,6 +154,16 @@ RunResult run_program(const RunOptions &options) {
         if (!killed && (enough || result.timed_out)) {
             kill(-child, SIGKILL);
             killed = true;
+            give_up = now_ms() + 2000;
+        }
+        // A descendant in a session of its own may still hold the pipes:
+        // once the group is killed, they are given up after a short wait,
+        // and whatever holds them is ended below.
+        if (killed && now_ms() > give_up) {
+            for (int *fd : {&from_out, &from_err}) {
+                if (*fd >= 0) close(*fd);
+                *fd = -1;
+            }
         }
     }
     if (to_child >= 0) close(to_child);
