@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite (the Windows programs under
-# Wine and the other architectures' under qemu included), the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzzing
+# Wine and the other architectures' under qemu included), the Linux
+# program's tests (the other rows and the package tests aside) under
+# AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzzing
 # run of the input reader, the package checks, and a tiny run of the
 # benchmark to keep it working. Every step runs; a summary ends it: a line
 # a step, and one for each test that did not run, with its reason.
@@ -10,6 +11,8 @@ cd "$(dirname "$0")/.."
 fuzz_seconds=${VERRANT_FUZZ_SECONDS:-60}
 logs=build/run-all
 mkdir -p "$logs"
+# Nothing from an earlier run may stand for this one's results.
+rm -f "$logs"/*.xml
 summary=()
 failed=0
 
@@ -50,7 +53,7 @@ benchmark() {
 if [ "$(id -u)" -eq 0 ]; then export VERRANT_REQUIRE_EVERY_TEST=1; fi
 
 step "build and CTest" test build_and_test test
-step "the same tests under the sanitizers" sanitize build_and_test sanitize
+step "the Linux program's tests under the sanitizers" sanitize build_and_test sanitize
 step "fuzzing the input reader for ${fuzz_seconds} s" fuzz fuzz
 step "package checks" packages bash tests/packages.sh
 step "benchmark, tiny size" benchmark benchmark
