@@ -1,18 +1,5 @@
-# The Linux architectures Verrant is built for, one row each: the Debian
-# architecture, the GNU triplet of Debian's cross compiler (g++-<triplet>,
-# which brings that architecture's C library in /usr/<triplet>), and the
-# qemu that runs its programs on an amd64 machine. amd64 is the native build.
-# Adding an architecture is a row here; CMakePresets.json names a preset
-# after it, and install-packages.sh and the tests read this table.
-set(VERRANT_LINUX_ARCHITECTURES
-  "amd64   x86_64-linux-gnu      -"
-  "arm64   aarch64-linux-gnu     qemu-aarch64"
-  "armel   arm-linux-gnueabi     qemu-arm"
-  "armhf   arm-linux-gnueabihf   qemu-arm"
-  "i386    i686-linux-gnu        qemu-i386"
-  "ppc64el powerpc64le-linux-gnu qemu-ppc64le"
-  "riscv64 riscv64-linux-gnu     qemu-riscv64"
-  "s390x   s390x-linux-gnu       qemu-s390x")
+# The rows of architectures.txt, each "<arch> <triplet> <qemu>".
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/architectures.txt VERRANT_LINUX_ARCHITECTURES REGEX "^[a-z]")
 
 # Sets <prefix>_TRIPLET and <prefix>_QEMU to the row of arch.
 function(verrant_architecture arch prefix)
@@ -27,5 +14,5 @@ function(verrant_architecture arch prefix)
       return()
     endif()
   endforeach()
-  message(FATAL_ERROR "No Linux architecture '${arch}' in cmake/architectures.cmake")
+  message(FATAL_ERROR "No Linux architecture '${arch}' in cmake/architectures.txt")
 endfunction()

@@ -1,5 +1,5 @@
 # Cross-compiles for the Linux architecture VERRANT_ARCH, a row of
-# architectures.cmake, with Debian's g++-<triplet>, against the C library
+# architectures.txt, with Debian's g++-<triplet>, against the C library
 # that compiler brings in /usr/<triplet>. The presets named after the
 # architectures set VERRANT_ARCH.
 include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the packages with cpack (a Debian package for every architecture of
-# cmake/architectures.cmake, and a zip for each Windows program) and checks
+# cmake/architectures.txt, and a zip for each Windows program) and checks
 # what a user gets: the files in each, lintian's verdict on the Debian
 # packages, the Windows programs' headers and version resources, the packaged
 # programs, unpacked, answering n as the built one does, and that the same
@@ -29,7 +29,7 @@ wine64=/usr/lib/wine/wine64
 # As root, git refuses a clone that another user owns; this one is trusted.
 git() { command git -c safe.directory="$PWD" "$@"; }
 # The architectures of the table, the native one first: name, triplet, qemu.
-mapfile -t architectures < <(sed -n 's/^ *"\([a-z0-9]* *[a-z0-9_-]* *[a-z0-9-]*\)".*/\1/p' cmake/architectures.cmake)
+mapfile -t architectures < <(grep '^[a-z]' cmake/architectures.txt)
 presets=(default windows windows64)
 for row in "${architectures[@]:1}"; do presets+=("${row%% *}"); done
 
@@ -108,8 +108,14 @@ for row in "${architectures[@]}"; do
 done
 
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-"$wine64" wineboot --init >/dev/null 2>&1 && wineserver -w
-if probe=$(bash kernel-runs-i386.sh); then run32=(/usr/lib/wine/wine); else run32=("Not run:" "$probe"); fi
+if ! said=$("$wine64" wineboot --init 2>&1); then fail "Wine's prefix: wineboot --init: $said"; fi
+wineserver -w
+probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
+case $verdict in
+  0) run32=(/usr/lib/wine/wine) ;;
+  1) run32=("Not run:" "$probe") ;;
+  *) fail "$probe"; run32=("Not run:" "$probe") ;;
+esac
 check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and compatibles" PE32 "${run32[@]}"
 check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "$wine64"
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")
