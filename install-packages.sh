@@ -10,11 +10,12 @@
 # test:  besides, GoogleTest and GoogleMock, clang with its sanitizer and fuzzer
 #        runtimes (libclang-rt-dev, whatever the release's clang version),
 #        valgrind, strace, python3, the tools that make and mount the drives
-#        the tests fill (ext4, xfs, btrfs, and NTFS through ntfs-3g), git
+#        the tests fill (ext4, xfs, btrfs, NTFS through ntfs-3g, exFAT through
+#        exfat-fuse), git
 #        (packages are stamped with the last commit's time), lintian, man-db
 #        and exiftool for the package checks, both mingw-w64 cross compilers
 #        for the Windows programs, Debian's cross compiler of every other
-#        architecture in cmake/architectures.cmake (each brings its own C
+#        architecture in cmake/architectures.txt (each brings its own C
 #        library: no foreign architecture is added for them) with qemu-user
 #        to run their programs, and Wine: its 64-bit half, and its 32-bit
 #        half (from the i386 architecture) where this kernel starts i386
@@ -24,10 +25,10 @@ cd "$(dirname "$0")"
 
 build=(cmake make g++ dpkg-dev file)
 tests=(clang libclang-rt-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
-  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g lintian man-db libimage-exiftool-perl
+  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g exfatprogs exfat-fuse lintian man-db libimage-exiftool-perl
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 qemu-user)
 # g++-<triplet> for every row of the table of architectures but the native one.
-tests+=($(sed -n 's/^ *"[a-z0-9]* *\([a-z0-9_-]*\) *qemu-.*/g++-\1/p' cmake/architectures.cmake))
+tests+=($(awk '/^[a-z]/ && $3 != "-" {print "g++-" $2}' cmake/architectures.txt))
 
 case "${1:-}" in
   build) packages=("${build[@]}") ;;
@@ -66,8 +67,10 @@ if [ "$1" = test ] && [ "$verdict" -eq 0 ]; then
   log=$(mktemp)
   trap 'rm -f "$log"' EXIT
   if ! apt_install wine32:i386 2>&1 | tee "$log"; then
+    # The first package apt cannot install, where it names one, and its last error.
+    unmet=$(grep -m 1 'but it is not installable' "$log" | sed 's/.*: //' || true)
     echo "install-packages.sh: cannot install Wine's 32-bit half (wine32:i386), which this kernel runs;" \
-      "apt-get said: $(grep '^E: ' "$log" | tail -n 1)"
+      "apt-get said: ${unmet:+$unmet; }$(grep '^E: ' "$log" | tail -n 1)"
     exit 1
   fi
 fi

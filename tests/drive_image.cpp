@@ -23,6 +23,11 @@ std::string mount_command(const DriveImage &drive, const std::string &mount_poin
     if (is(drive.file_system, "tmpfs"))
         return std::string("mount -t tmpfs -o ") + drive.file_system.mkfs_options + " none " + point;
     if (is(drive.file_system, "ntfs")) return std::string("ntfs-3g ") + (read_only ? "-o ro " : "") + image + " " + point;
+    // exFAT through its FUSE driver on a loop device, as a stick would be; the
+    // device, detached while in use, goes when the driver lets it go.
+    if (is(drive.file_system, "exfat"))
+        return "{ dev=$(losetup -f --show " + image + ") && mount.exfat-fuse " + (read_only ? "-o ro " : "") +
+               "\"$dev\" " + point + " && losetup -d \"$dev\"; }";
     return std::string("mount -o loop") + (read_only ? ",ro " : " ") + image + " " + point;
 }
 
@@ -61,11 +66,13 @@ std::string missing_for(const FileSystem &file_system) {
     if (!succeeds("unshare -m --propagation private true")) return "mount namespaces (run as root)";
     if (type == "tmpfs") return "";
     if (!succeeds("command -v mkfs." + type)) return "mkfs." + type;
-    if (type == "ntfs") {
-        if (!succeeds("command -v ntfs-3g")) return "ntfs-3g";
-        return access("/dev/fuse", R_OK | W_OK) == 0 ? "" : "/dev/fuse";
+    if (type == "ntfs" || type == "exfat") {
+        std::string driver = type == "ntfs" ? "ntfs-3g" : "mount.exfat-fuse";
+        if (!succeeds("command -v " + driver)) return driver;
+        if (access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse";
+        if (type == "ntfs") return "";
     }
-    bool in_kernel = read_file("/proc/filesystems").find("\t" + type + "\n") != std::string::npos;
+    bool in_kernel = type == "exfat" || read_file("/proc/filesystems").find("\t" + type + "\n") != std::string::npos;
     if (!in_kernel && !succeeds("modprobe " + type)) return "the kernel's " + type + " file system";
     return access("/dev/loop-control", R_OK | W_OK) == 0 ? "" : "loop devices";
 }
@@ -74,7 +81,7 @@ bool make_image(DriveImage &drive, const std::string &image) {
     drive.image = image;
     std::string type = drive.file_system.type;
     if (type == "tmpfs") return true;
-    std::string force = type == "ext4" ? "-F -q" : type == "ntfs" ? "-F -f -q" : "-f -q";
+    std::string force = type == "ext4" ? "-F -q" : type == "ntfs" ? "-F -f -q" : type == "exfat" ? "" : "-f -q";
     return succeeds("truncate -s " + std::to_string(drive.file_system.megabytes) + "M " +
                     shell_quoted(image) + " && mkfs." + type + " " + force + " " +
                     drive.file_system.mkfs_options + " " + shell_quoted(image));

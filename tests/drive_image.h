@@ -8,7 +8,7 @@
 #include <vector>
 
 struct FileSystem {
-    const char *type;          // tmpfs, ext4, xfs, btrfs or ntfs
+    const char *type;          // tmpfs, ext4, xfs, btrfs, ntfs or exfat
     int megabytes;             // size of the image
     const char *mkfs_options;  // extra words for mkfs (for tmpfs, mount options)
     long leave_free_kib;       // >= 0: a file takes all the room but this before a run

@@ -1,8 +1,8 @@
 // Programs filling drives that are real file systems, backed by an image file
 // on disk, as users fill them: each runs out of room its own way (ext4 of
 // inodes, xfs and btrfs of room for metadata, NTFS of room for its master
-// file table) and each must end up holding exactly the folders the program
-// echoed as made. And a drive whose driver dies in the middle of the walk.
+// file table, exFAT of clusters, one a folder) and each must end up holding
+// exactly the folders the program echoed as made. And a drive whose driver dies in the middle of the walk.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -24,6 +24,7 @@ const FileSystem kExt4 = {"ext4", 8, "-N 256", -1};         // 256 inodes
 const FileSystem kXfs = {"xfs", 300, "", 512};               // its smallest size, nearly all taken
 const FileSystem kBtrfs = {"btrfs", 128, "--mixed", 4096};  // data and metadata share the room
 const FileSystem kNtfs = {"ntfs", 16, "", 256};
+const FileSystem kExfat = {"exfat", 8, "", -1};  // about 1,500 folders
 
 struct Filling {
     Program program;
@@ -92,15 +93,16 @@ TEST_P(FilledDrive, HoldsExactlyTheFoldersEchoedAsMade) {
 }
 
 // The Linux program on every file system, both Windows programs on the
-// Windows one, and on the Linux one users format most the programs of arm64,
+// Windows ones, and on the Linux one users format most the programs of arm64,
 // of s390x (big-endian) and of armhf (32-bit, its char unsigned).
 std::vector<Filling> fillings() {
     std::vector<Filling> all;
     for (const Program &program : all_programs()) {
         std::string name = program.name;
         if (name == "native")
-            for (const FileSystem &file_system : {kExt4, kXfs, kBtrfs, kNtfs}) all.push_back({program, file_system});
-        if (program.runner == Runner::Wine) all.push_back({program, kNtfs});
+            for (const FileSystem &file_system : {kExt4, kXfs, kBtrfs, kNtfs, kExfat}) all.push_back({program, file_system});
+        if (program.runner == Runner::Wine)
+            for (const FileSystem &file_system : {kNtfs, kExfat}) all.push_back({program, file_system});
         if (name == "arm64" || name == "s390x" || name == "armhf") all.push_back({program, kExt4});
     }
     return all;
