@@ -11,10 +11,9 @@
 #        runtimes (libclang-rt-dev, whatever the release's clang version),
 #        valgrind, strace, python3, the tools that make and mount the drives
 #        the tests fill (ext4, xfs, btrfs, NTFS through ntfs-3g, exFAT through
-#        exfat-fuse), git
-#        (packages are stamped with the last commit's time), lintian, man-db
-#        and exiftool for the package checks, both mingw-w64 cross compilers
-#        for the Windows programs, Debian's cross compiler of every other
+#        exfat-fuse), git (packages are stamped with the last commit's time),
+#        lintian, man-db, exiftool and diffoscope for the package checks,
+#        both mingw-w64 cross compilers for the Windows programs, Debian's cross compiler of every other
 #        architecture in cmake/architectures.txt (each brings its own C
 #        library: no foreign architecture is added for them) with qemu-user
 #        to run their programs, and Wine: its 64-bit half, and its 32-bit
@@ -25,7 +24,7 @@ cd "$(dirname "$0")"
 
 build=(cmake make g++ dpkg-dev file)
 tests=(clang libclang-rt-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
-  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g exfatprogs exfat-fuse lintian man-db libimage-exiftool-perl
+  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g exfatprogs exfat-fuse lintian man-db libimage-exiftool-perl diffoscope-minimal
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 qemu-user)
 # g++-<triplet> for every row of the table of architectures but the native one.
 tests+=($(awk '/^[a-z]/ && $3 != "-" {print "g++-" $2}' cmake/architectures.txt))

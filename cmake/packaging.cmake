@@ -35,6 +35,7 @@ else()
   include(GNUInstallDirs)
   configure_file(${doc}/verrant.1.in ${made}/verrant.1 @ONLY)
   configure_file(${doc}/changelog.in ${made}/changelog @ONLY)
+  configure_file(${doc}/copyright.in ${made}/copyright @ONLY)
   # Debian wants both compressed at the highest level, with no name or time
   # stamp in the gzip header.
   foreach(page verrant.1 changelog)
@@ -45,7 +46,7 @@ else()
   add_custom_target(compressed_docs ALL DEPENDS ${made}/verrant.1.gz ${made}/changelog.gz)
   install(TARGETS verrant RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${made}/verrant.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${doc}/copyright ${made}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${made}/copyright ${made}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -16,6 +16,7 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else fail "$what"; fi; }
 
 version=$(sed -n 's/^project(verrant VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+copyright=$(sed -n 's/^Copyright (c) //p' LICENSE)
 work=build/packages
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
@@ -66,6 +67,7 @@ check_deb() {
   check "its manual page reads" grep -q "^NAME" \
     <(MANWIDTH=80 man -l "$unpacked/deb/usr/share/man/man1/verrant.1.gz" 2>/dev/null)
   check "its copyright file names the MIT licence" grep -q '^License: Expat' "$unpacked/deb/usr/share/doc/verrant/copyright"
+  check "... and the holders LICENSE names" grep -qx "Copyright: $copyright" "$unpacked/deb/usr/share/doc/verrant/copyright"
 }
 
 # Checks a Windows zip whose program's PE header names machine $2 and
@@ -80,11 +82,12 @@ check_zip() {
     test "$(cd "$top" && find . -type f | sort | tr '\n' ' ')" = "./README.txt ./verrant.exe "
   check "verrant.exe is a console program for $machine, $magic" test \
     "$(exiftool -s3 -MachineType -PEType -Subsystem "$top/verrant.exe")" = "$(printf '%s\n' "$machine" "$magic" "Windows command line")"
-  local numeric=$(awk -F. '{printf "%d.%d.%d.%d", $1, $2, $3, $4}' <<<"$version")
+  # The four numbers CMake made of the version for the resource.
+  local numeric=$(sed -n 's/^FILEVERSION //p' "$work/windows/version.rc" | tr , .)
   check "its version resource gives the version, the product, its file name and the licence" test \
     "$(exiftool -s3 -FileVersionNumber -ProductVersionNumber -FileVersion -ProductVersion -ProductName \
       -OriginalFileName -LegalCopyright "$top/verrant.exe")" = "$(printf '%s\n' "$numeric" "$numeric" "$version" "$version" Verrant \
-      verrant.exe "Copyright 2026 The Verrant developers. MIT License.")"
+      verrant.exe "Copyright $copyright. MIT License.")"
   check "README.txt has CR LF line ends only" \
     test "$(grep -c $'\r$' "$top/README.txt")" = "$(wc -l <"$top/README.txt")"
   check "README.txt tells how to stop a run" grep -q 'Ctrl+C' "$top/README.txt"
@@ -147,10 +150,12 @@ for number in 1 2; do
   echo "--- Building the copy in $folder"
   build_packages "$folder"
 done
+# Where two packages differ, diffoscope says where.
+same_bytes() { cmp -s "$1" "$2" || { diffoscope --text - "$1" "$2" 2>/dev/null | head -n 40; return 1; }; }
 for package in "${packages[@]}"; do
   check "$(basename "$package") from these sources and from two copies: the same bytes" \
-    cmp "$package" "build/copy-1/$package"
-  check "... and the two copies agree" cmp "build/copy-1/$package" "build/copy-2/$package"
+    same_bytes "$package" "build/copy-1/$package"
+  check "... and the two copies agree" same_bytes "build/copy-1/$package" "build/copy-2/$package"
 done
 rm -rf build/copy-1 build/copy-2
 
