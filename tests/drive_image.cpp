@@ -45,19 +45,20 @@ std::string fill_command(const DriveImage &drive, const std::string &mount_point
 
 std::vector<std::string> in_private_namespace(const std::string &script,
                                               const std::vector<std::string> &arguments) {
-    std::vector<std::string> words = {"unshare", "-m", "--propagation", "private", "sh", "-c", script, "sh"};
+    // Its own process numbers too, so that whatever the script starts, a
+    // daemon in a session of its own included, ends when it ends or is killed.
+    std::vector<std::string> words = {"unshare", "-m", "--propagation", "private", "--fork", "--pid",
+                                      "--kill-child", "sh", "-c", script, "sh"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     return words;
 }
 
 std::vector<int> driver_processes(const std::string &image) {
+    RunOptions search;
+    search.command = {"pgrep", "-f", "^ntfs-3g .*" + image};
+    std::istringstream pids(run_program(search).output);
     std::vector<int> found;
-    for (int pid : other_processes()) {
-        std::string words = read_file("/proc/" + std::to_string(pid) + "/cmdline");
-        std::string program = words.substr(0, words.find('\0'));
-        if ((program == "ntfs-3g" || program.ends_with("/ntfs-3g")) && words.find(std::string(1, '\0') + image + '\0') != std::string::npos)
-            found.push_back(pid);
-    }
+    for (int pid; pids >> pid;) found.push_back(pid);
     return found;
 }
 

@@ -19,8 +19,9 @@ struct DriveImage {
     std::string image;  // the image file
 };
 
-// The command that runs script under sh in a mount namespace of its own,
-// whose mounts nothing outside sees; the words after it are the script's $@.
+// The command that runs script under sh in mount and process namespaces of
+// its own: nothing outside sees its mounts, and everything it starts ends
+// with it. The words after it are the script's $@.
 std::vector<std::string> in_private_namespace(const std::string &script,
                                               const std::vector<std::string> &arguments = {});
 

@@ -1,10 +1,8 @@
 #include "tests/process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -90,19 +88,6 @@ void feed(const RunOptions &options, int fd, size_t &sent) {
     if (options.chunk_pause_ms > 0) usleep(options.chunk_pause_ms * 1000);
 }
 
-// Kills and reaps every child of this process. As a subreaper it has adopted
-// whatever the killed command's descendants left running in sessions of
-// their own, such as a daemon like ntfs-3g, which the group kill missed.
-void end_adopted_children() {
-    for (int pid : other_processes()) {
-        std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
-        size_t name_end = stat.rfind(')');  // the parent follows the name and the state
-        if (name_end != std::string::npos && atoi(stat.c_str() + name_end + 4) == getpid() &&
-            kill(pid, SIGKILL) == 0)
-            waitpid(pid, nullptr, 0);
-    }
-}
-
 }  // namespace
 
 RunResult run_program(const RunOptions &options) {
@@ -114,7 +99,6 @@ RunResult run_program(const RunOptions &options) {
     int in_pipe[2], out_pipe[2], err_pipe[2];
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
     if (options.output_kind == OutputKind::ReaderGone) close(out_pipe[0]);
-    prctl(PR_SET_CHILD_SUBREAPER, 1);
     pid_t child = fork();
     if (child < 0) {
         result.error = std::string("cannot start ") + options.command[0] + ": fork failed: " + strerror(errno);
@@ -157,8 +141,7 @@ RunResult run_program(const RunOptions &options) {
             give_up = now_ms() + 2000;
         }
         // A descendant in a session of its own may still hold the pipes:
-        // once the group is killed, they are given up after a short wait,
-        // and whatever holds them is ended below.
+        // once the group is killed, they are given up after a short wait.
         if (killed && now_ms() > give_up) {
             for (int *fd : {&from_out, &from_err}) {
                 if (*fd >= 0) close(*fd);
@@ -169,24 +152,11 @@ RunResult run_program(const RunOptions &options) {
     if (to_child >= 0) close(to_child);
     int status = 0;
     waitpid(child, &status, 0);
-    if (killed) end_adopted_children();
     result.exited = WIFEXITED(status);
     result.exit_status = result.exited ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     if (options.output_kind == OutputKind::File) result.output = read_file(output_file);
     return result;
-}
-
-std::vector<int> other_processes() {
-    std::vector<int> found;
-    DIR *proc = opendir("/proc");
-    while (dirent *entry = proc ? readdir(proc) : nullptr) {
-        int pid = atoi(entry->d_name);
-        if (pid > 0 && strspn(entry->d_name, "0123456789") == strlen(entry->d_name) && pid != getpid())
-            found.push_back(pid);
-    }
-    if (proc) closedir(proc);
-    return found;
 }
 
 bool every_test_must_run() {

@@ -36,13 +36,11 @@ struct RunResult {
 };
 
 // Runs the command in a process group of its own; a time-out or the watch
-// kills the whole group and whatever it left in other sessions, so nothing
-// it started keeps the pipes, a drive or a mount namespace. A fork that
-// fails leaves the result not exited, its error saying so.
+// kills the whole group, and the pipes are given up two seconds after. A
+// command that starts daemons (a FUSE driver) runs them in a namespace of
+// its own (in_private_namespace), which ends with it. A fork that fails
+// leaves the result not exited, its error saying so.
 RunResult run_program(const RunOptions &options);
-
-// The numbers of every process but this one, as /proc lists them.
-std::vector<int> other_processes();
 
 // True where every test must run: the whole suite run as root, as CI runs
 // it (tests/run-all.sh sets VERRANT_REQUIRE_EVERY_TEST). A test that cannot
