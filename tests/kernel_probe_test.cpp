@@ -41,8 +41,8 @@ TEST(KernelProbe, AgreesWithTheKernelStartingTheI386RowsProgram) {
     std::vector<Program> rows = all_programs();
     auto i386 = std::find_if(rows.begin(), rows.end(),
                              [](const Program &p) { return p.name == std::string("i386"); });
-    if (i386 == rows.end() || access(i386->width2, X_OK) != 0)
-        SKIP_OR_FAIL_FOR_LACK_OF("the i386 row's program");
+    if (i386 == rows.end()) GTEST_SKIP() << "this build has no i386 row: the other rows are off";
+    if (access(i386->width2, X_OK) != 0) SKIP_OR_FAIL_FOR_LACK_OF("the i386 row's program");
     const std::string root = i386->library_root;
     RunOptions run;
     run.command = {"bash",           "-c",          "exec \"$@\"", "-", root + "/lib/ld-linux.so.2",

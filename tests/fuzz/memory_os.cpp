@@ -52,3 +52,7 @@ bool os_is_terminal(int) {
 int os_make_directory(const char *) {
     return -1;
 }
+
+int os_make_directory_after(const char *, int, int, int) {
+    return -1;
+}
