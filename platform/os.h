@@ -30,9 +30,10 @@ int os_make_directory(const char *path);
 // os_make_directory for a path of length bytes that differs from the path of
 // the last call only in the count bytes from `from`, which follow a
 // backslash and hold none, and in where it ends: the last path is either
-// the path's first `from` bytes (its parent) or the path but for those
-// bytes followed by more (a sibling, or a sibling's descendant). The walk
-// knows this of every folder, so only those bytes need mapping.
+// the path's first `from` bytes (its parent), or the path but for those
+// bytes, alone (a sibling) or with more names after it (a sibling's
+// descendant). The walk knows this of every folder, so only those bytes
+// need mapping.
 int os_make_directory_after(const char *path, int length, int from, int count);
 
 #endif
