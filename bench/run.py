@@ -76,6 +76,8 @@ def mount(kind, full, width, work):
         run(["ntfs-3g", image, DRIVE] if kind == "ntfs" else ["mount", "-o", "loop", image, DRIVE])
         if full and DRIVES[kind][2] is not None:
             fill(DRIVES[kind][2])
+    # What mkfs and the filler left to write goes now, not during the trial.
+    os.sync()
     info = os.statvfs(DRIVE)
     if full and info.f_favail > 64 and info.f_bavail * info.f_frsize > 2 * (DRIVES[kind][2] or 0) * 1024 + (1 << 20):
         sys.exit("the %s drive is not full: %d inodes and %d KiB free" %
@@ -127,13 +129,12 @@ class Contenders:
     def __init__(self, args, wine):
         self.wine, self.args = wine, args
         self.letter = "Q" if wine else "C"
-        self.env = args.wine_env if wine else None
 
     def command(self, name, width):
         if self.wine:
             program = os.path.join(self.args.windows_build, "bench",
                                    "bench_verrant_w%d.exe" % width if name == "verrant" else "bench_echo_floor.exe")
-            return [self.args.wine, program] + ([] if name == "verrant" else [str(width), "Q"])
+            return under_wine(self.args, self.args.wine, program) + ([] if name == "verrant" else [str(width), "Q"])
         if name == "verrant":
             return [os.path.join(self.args.build, "bench", "bench_verrant_w%d" % width)]
         return [os.path.join(self.args.build, "bench", "bench_echo_floor"), str(width), "C", DRIVE]
@@ -144,11 +145,17 @@ class Contenders:
                 open(output, "wb") as stdout:
             start = time.perf_counter()
             status = subprocess.run(self.command(name, width), stdin=stdin, stdout=stdout,
-                                    env=self.env).returncode
+                                    preexec_fn=pin).returncode
             seconds = time.perf_counter() - start
         if status != 0:
             sys.exit("%s failed with status %d" % (name, status))
         return seconds
+
+
+def pin():
+    """Keeps a timed run on one processor, the last, so that no trial's time
+    depends on where the scheduler moved it."""
+    os.sched_setaffinity(0, {max(os.sched_getaffinity(0))})
 
 
 def walk_transcript(output, letter):
@@ -246,21 +253,27 @@ def peak_private_memory(args, width):
         unmount("tmpfs", args.work)
 
 
+def under_wine(args, *words):
+    """The command that runs words under the benchmark's Wine prefix."""
+    return ["bash", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine.sh"),
+            os.path.join(args.work, "wineprefix")] + list(words)
+
+
 def prepare_wine(args):
     """A Wine prefix of the benchmark's own, drive Q leading to /mnt/c, and a
     Wine server kept running for every trial."""
-    prefix = os.path.join(args.work, "wineprefix")
-    runtime = os.path.join(args.work, "wine-runtime")  # Wine's display drivers want one
-    os.makedirs(runtime, mode=0o700)
-    args.wine_env = dict(os.environ, WINEPREFIX=prefix, XDG_RUNTIME_DIR=runtime, WINEDEBUG="-all",
-                         WINEDLLOVERRIDES="mscoree,mshtml=")
-    run([args.wine, "wineboot", "--init"], env=args.wine_env)
-    run(["wineserver", "-w"], env=args.wine_env)
-    device = os.path.join(prefix, "dosdevices", "q:")
+    run(under_wine(args, "wine64", "wineboot", "--init"))
+    run(under_wine(args, "wineserver", "-w"))
+    device = os.path.join(args.work, "wineprefix", "dosdevices", "q:")
     if os.path.lexists(device):
         os.unlink(device)
     os.symlink(DRIVE, device)
-    subprocess.Popen(["wineserver", "-p"], env=args.wine_env).wait()
+    subprocess.Popen(under_wine(args, "wineserver", "-p")).wait()
+
+
+def stop_wine(args):
+    subprocess.run(under_wine(args, "wineserver", "-k"), stderr=subprocess.DEVNULL)
+    subprocess.run(under_wine(args, "wineserver", "-w"), stderr=subprocess.DEVNULL)
 
 
 def refuse_shared_namespace():
@@ -295,8 +308,7 @@ def measure(args, kind, shuffle):
                      ratios(program, floor), calls))
         print_row(rows[-1])
     if kind == "wine":
-        subprocess.run(["wineserver", "-k"], env=args.wine_env, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=args.wine_env, stderr=subprocess.DEVNULL)
+        stop_wine(args)
     return rows
 
 
@@ -311,10 +323,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", required=True, help="build folder of the bench preset")
     parser.add_argument("--windows-build", help="build folder of the windows-bench or windows64-bench preset")
-    parser.add_argument("--wine", default="wine", help="Wine's loader for those programs")
+    parser.add_argument("--wine", default="wine64", help="Wine's loader for those programs, as tests/wine.sh names it")
     parser.add_argument("--width", type=int, help="one width for every run (default: each drive's own)")
     parser.add_argument("--rounds", type=int, default=9, help="rounds on tmpfs")
-    parser.add_argument("--image-rounds", type=int, default=5, help="rounds on the other drives")
+    parser.add_argument("--image-rounds", type=int, default=9, help="rounds on the other drives")
     parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
     parser.add_argument("--shuffle", type=int, default=1, help="which shuffle of the rounds to use")
     args = parser.parse_args()
@@ -324,7 +336,10 @@ def main():
     run(["mount", "-t", "tmpfs", "-o", "size=64m", "bench-mnt", "/mnt"])
     os.makedirs(DRIVE)
     args.work = tempfile.mkdtemp(prefix="verrant-bench-", dir="/var/tmp")
+    # Drive images and outputs live in memory, so that no trial waits on the
+    # machine's own disk writing out what an earlier one left.
     try:
+        run(["mount", "-t", "tmpfs", "-o", "size=4g", "bench-work", args.work])
         for letter in "CQ":
             with open(os.path.join(args.work, "answers-" + letter), "w") as f:
                 f.write("y\n%s\n" % letter.lower())
@@ -358,9 +373,9 @@ def main():
             print("%-70s %s" % (text, "met" if met else "NOT met"))
     finally:
         subprocess.run(["umount", "-R", "/mnt"], stderr=subprocess.DEVNULL)
-        if hasattr(args, "wine_env"):
-            subprocess.run(["wineserver", "-k"], env=args.wine_env, stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=args.wine_env, stderr=subprocess.DEVNULL)
+        if os.path.isdir(os.path.join(args.work, "wineprefix")):
+            stop_wine(args)
+        subprocess.run(["umount", args.work], stderr=subprocess.DEVNULL)
         shutil.rmtree(args.work, ignore_errors=True)
 
 

@@ -24,9 +24,7 @@ debian_files="./usr/bin/verrant
 ./usr/share/doc/verrant/changelog.gz
 ./usr/share/doc/verrant/copyright
 ./usr/share/man/man1/verrant.1.gz"
-export WINEPREFIX=$PWD/$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-export XDG_RUNTIME_DIR=$PWD/$work/wineprefix-runtime
-wine64=/usr/lib/wine/wine64
+wine=(bash tests/wine.sh "$PWD/$work/wineprefix")
 # As root, git refuses a clone that another user owns; this one is trusted.
 git() { command git -c safe.directory="$PWD" "$@"; }
 # The architectures of the table, the native one first: name, triplet, qemu.
@@ -95,7 +93,7 @@ check_zip() {
   if [ "$1" = "Not run:" ]; then echo "$* ($zip)"; return; fi
   check "the zipped program prints what the Linux one prints" \
     cmp <(answer_n "$@" "$top/verrant.exe") "$unpacked/built.txt"
-  wineserver -k 2>/dev/null || true
+  "${wine[@]}" wineserver -k 2>/dev/null || true
 }
 
 build_packages .
@@ -110,17 +108,16 @@ for row in "${architectures[@]}"; do
   check_deb "${packages[-1]}" "$arch" "${runner[@]}"
 done
 
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-if ! said=$("$wine64" wineboot --init 2>&1); then fail "Wine's prefix: wineboot --init: $said"; fi
-wineserver -w
+if ! said=$("${wine[@]}" wine64 wineboot --init 2>&1); then fail "Wine's prefix: wineboot --init: $said"; fi
+"${wine[@]}" wineserver -w
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
 case $verdict in
-  0) run32=(/usr/lib/wine/wine) ;;
+  0) run32=("${wine[@]}" wine32) ;;
   1) run32=("Not run:" "$probe") ;;
   *) fail "$probe"; run32=("Not run:" "$probe") ;;
 esac
 check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and compatibles" PE32 "${run32[@]}"
-check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "$wine64"
+check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "${wine[@]}" wine64
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")
 
 # Two more builds of the same sources in folders beside this one: on the

@@ -10,15 +10,15 @@ namespace {
 // One Wine prefix for the whole test run, under the build tree; the tests
 // that use it are run one at a time, as each gives it its own drive letters.
 const std::string kPrefix = VERRANT_WINE_PREFIX;
-// Wine's 64-bit loader. Each Windows row calls its loader directly: the wine
-// command picks the 32-bit one whenever it is installed, and falls back to
-// the 64-bit one, silently, when it is not.
-const std::string kWine64 = "/usr/lib/wine/wine64";
-// Wine's display drivers want a runtime folder of the user's, which a fresh
-// machine without a desktop session lacks: it gets one of its own.
-const std::vector<std::string> kWineEnvironment = {
-    "env", "WINEPREFIX=" + kPrefix, "XDG_RUNTIME_DIR=" + kPrefix + "-runtime", "WINEDEBUG=-all",
-    "WINEDLLOVERRIDES=mscoree,mshtml="};
+// What runs a command under that prefix, in Wine's environment.
+const std::vector<std::string> kWine = {"bash", VERRANT_WINE_SH, kPrefix};
+
+// kWine followed by words.
+std::vector<std::string> under_wine(std::initializer_list<std::string> words) {
+    std::vector<std::string> command = kWine;
+    command.insert(command.end(), words);
+    return command;
+}
 
 // The words of a command, each quoted for the shell.
 std::string shell_words(const std::vector<std::string> &words) {
@@ -36,12 +36,14 @@ bool command_exists(const std::string &name) {
 // Makes the Wine prefix once, with the 64-bit loader, which every machine
 // that runs Wine has; returns what stopped it, in Wine's own words, or "".
 std::string wine_prefix_problem() {
-    mkdir((kPrefix + "-runtime").c_str(), 0700);
     if (exists(kPrefix + "/system.reg")) return "";
     RunOptions boot;
-    boot.command = kWineEnvironment;
-    boot.command.insert(boot.command.end(), {"sh", "-c", "\"$0\" wineboot --init && wineserver -w", kWine64});
+    boot.command = under_wine({"wine64", "wineboot", "--init"});
     RunResult result = run_program(boot);
+    if (result.exited && result.exit_status == 0) {
+        boot.command = under_wine({"wineserver", "-w"});
+        result = run_program(boot);
+    }
     if (result.exited && result.exit_status == 0 && exists(kPrefix + "/dosdevices")) return "";
     return "a Wine prefix: wineboot --init ended with status " + std::to_string(result.exit_status) + ": " +
            result.error;
@@ -77,20 +79,20 @@ std::string refused_by_kernel(const Program &program) {
 std::string missing_for(const Program &program) {
     if (!exists(program.width2) || !exists(program.width4))
         return std::string("the program, not built: ") + program.width2;
+    if (program.runner == Runner::Wine) {
+        RunOptions loader;
+        loader.command = under_wine({program.launcher, "--version"});
+        RunResult found = run_program(loader);
+        return found.exited && found.exit_status == 0 ? wine_prefix_problem() : found.error;
+    }
     if (*program.launcher && !command_exists(program.launcher))
         return std::string(program.launcher) + ", which is not installed";
-    if (program.runner == Runner::Wine && !command_exists(kWine64)) return kWine64;
-    if (program.runner == Runner::Wine) return wine_prefix_problem();
     return "";
 }
 
 std::vector<std::string> command_of(const Program &program, const std::string &executable) {
     switch (program.runner) {
-        case Runner::Wine: {
-            std::vector<std::string> command = kWineEnvironment;
-            command.insert(command.end(), {program.launcher, executable});
-            return command;
-        }
+        case Runner::Wine: return under_wine({program.launcher, executable});
         case Runner::Qemu: return {program.launcher, "-L", program.library_root, executable};
         case Runner::Native: break;
     }
@@ -125,8 +127,8 @@ RunOptions Drives::options(const std::string &input, const char *executable) con
 }
 
 std::string stop_wine_server() {
-    std::string env = shell_words(kWineEnvironment);
-    return env + " wineserver -k 2>/dev/null;" + env + " wineserver -w";
+    std::string wine = shell_words(kWine);
+    return wine + " wineserver -k 2>/dev/null;" + wine + " wineserver -w";
 }
 
 std::string shell_quoted(const std::string &word) {

@@ -23,7 +23,7 @@ struct Program {
     const char *width2;  // the executables
     const char *width4;
     char drive;                // the letter the ordinary cases answer with (lower case)
-    const char *launcher;      // Wine's loader, or the architecture's qemu
+    const char *launcher;      // wine32 or wine64 (see wine.sh), or the architecture's qemu
     const char *library_root;  // where qemu finds the architecture's C library
     bool kernel_runs_it;       // a 32-bit x86 program that the kernel itself starts
 };

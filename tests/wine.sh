@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs a command under the Wine prefix PREFIX, in the environment every Wine
+# run of the tests and the benchmark gets. A command that begins with wine32
+# or wine64 runs Wine's 32-bit or 64-bit loader directly: the wine command
+# picks the 32-bit one whenever it is installed, and falls back to the
+# 64-bit one, silently, when it is not.
+#   bash tests/wine.sh PREFIX COMMAND...
+set -euo pipefail
+prefix=$1
+shift
+# Wine's display drivers want a runtime folder of the user's, which a fresh
+# machine without a desktop session lacks: it gets one of its own.
+export WINEPREFIX=$prefix XDG_RUNTIME_DIR=$prefix-runtime WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+case $1 in
+  wine32) loader=/usr/lib/wine/wine ;;
+  wine64) loader=/usr/lib/wine/wine64 ;;
+  *) exec "$@" ;;
+esac
+[ -x "$loader" ] || { echo "Wine's loader $loader, which is not installed" >&2; exit 127; }
+shift
+exec "$loader" "$@"
