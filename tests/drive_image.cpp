@@ -18,27 +18,11 @@ bool is(const FileSystem &file_system, const char *type) { return strcmp(file_sy
 
 bool succeeds(const std::string &command) { return system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-std::string mount_command(const DriveImage &drive, const std::string &mount_point, bool read_only) {
-    std::string point = shell_quoted(mount_point), image = shell_quoted(drive.image);
+std::string mount_command(const DriveImage &drive, const std::string &mount_point, const std::string &how) {
     if (is(drive.file_system, "tmpfs"))
-        return std::string("mount -t tmpfs -o ") + drive.file_system.mkfs_options + " none " + point;
-    if (is(drive.file_system, "ntfs")) return std::string("ntfs-3g ") + (read_only ? "-o ro " : "") + image + " " + point;
-    // exFAT through its FUSE driver on a loop device, as a stick would be; the
-    // device, detached while in use, goes when the driver lets it go.
-    if (is(drive.file_system, "exfat"))
-        return "{ dev=$(losetup -f --show " + image + ") && mount.exfat-fuse " + (read_only ? "-o ro " : "") +
-               "\"$dev\" " + point + " && losetup -d \"$dev\"; }";
-    return std::string("mount -o loop") + (read_only ? ",ro " : " ") + image + " " + point;
-}
-
-// Takes all the room on the mounted drive but leave_free_kib with one file;
-// fails when it cannot.
-std::string fill_command(const DriveImage &drive, const std::string &mount_point) {
-    if (drive.file_system.leave_free_kib < 0) return "true";
-    std::string filler = shell_quoted(mount_point + "/filler");
-    return "n=$(( $(stat -f -c '%a*%S' " + shell_quoted(mount_point) + ") - " +
-           std::to_string(drive.file_system.leave_free_kib) + " * 1024 )) && { fallocate -l $n " +
-           filler + " 2>/dev/null || head -c $n /dev/zero > " + filler + "; }";
+        return std::string("mount -t tmpfs -o ") + drive.file_system.mkfs_options + " none " + shell_quoted(mount_point);
+    return "bash " VERRANT_DRIVE_SH " mount " + shell_quoted(drive.image) + " " + drive.file_system.type + " " +
+           shell_quoted(mount_point) + " " + how;
 }
 
 }  // namespace
@@ -80,12 +64,9 @@ std::string missing_for(const FileSystem &file_system) {
 
 bool make_image(DriveImage &drive, const std::string &image) {
     drive.image = image;
-    std::string type = drive.file_system.type;
-    if (type == "tmpfs") return true;
-    std::string force = type == "ext4" ? "-F -q" : type == "ntfs" ? "-F -f -q" : type == "exfat" ? "" : "-f -q";
-    return succeeds("truncate -s " + std::to_string(drive.file_system.megabytes) + "M " +
-                    shell_quoted(image) + " && mkfs." + type + " " + force + " " +
-                    drive.file_system.mkfs_options + " " + shell_quoted(image));
+    if (is(drive.file_system, "tmpfs")) return true;
+    return succeeds("bash " VERRANT_DRIVE_SH " make " + shell_quoted(image) + " " + drive.file_system.type + " " +
+                    std::to_string(drive.file_system.megabytes) + " " + drive.file_system.mkfs_options);
 }
 
 std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::string &mount_point,
@@ -93,8 +74,9 @@ std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::
                                             const std::string &around) {
     // An interrupt stops the command, not this script, so the drive is still
     // unmounted cleanly.
-    std::string script = "trap : INT; " + mount_command(drive, mount_point, false) + " || exit 125; " +
-                         fill_command(drive, mount_point) + " || exit 124; " + around +
+    long leave = drive.file_system.leave_free_kib;
+    std::string script = "trap : INT; " + mount_command(drive, mount_point, leave >= 0 ? std::to_string(leave) : "") +
+                         " || exit 125; " + around +
                          "\n\"$@\"; status=$?; " + around + "\numount " + shell_quoted(mount_point) +
                          "; exit $status";
     return in_private_namespace(script, command);
@@ -106,7 +88,7 @@ std::vector<std::string> folders_on_image(const DriveImage &drive, char letter) 
     RunOptions options;
     // Whoever used the image last can hold it a while after its run (a loop
     // device detaching, ntfs-3g finishing or dying): try the mount for 30 s.
-    std::string mount = mount_command(drive, mount_point.path, true);
+    std::string mount = mount_command(drive, mount_point.path, "ro");
     options.command = in_private_namespace(
         "tries=0; until " + mount + "; do [ $((tries += 1)) -lt 300 ] || exit 125; sleep 0.1; done; find " +
         shell_quoted(root) + " -type d -printf '%P\\n'; status=$?; umount " + shell_quoted(mount_point.path) +

@@ -25,10 +25,9 @@ struct DriveImage {
 std::vector<std::string> in_private_namespace(const std::string &script,
                                               const std::vector<std::string> &arguments = {});
 
-// What this machine lacks to make and mount the file system; empty when nothing.
+// What this machine lacks to make and mount the file system, or "".
 std::string missing_for(const FileSystem &file_system);
-
-// Formats a new image file; returns false when mkfs failed.
+// Formats a new image file; false when mkfs failed.
 bool make_image(DriveImage &drive, const std::string &image);
 
 // The command that runs command with the drive mounted on mount_point, in a
@@ -45,7 +44,6 @@ std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::
 // drive-letter paths, sorted. An image that cannot be read fails the test.
 std::vector<std::string> folders_on_image(const DriveImage &drive, char letter);
 
-// The ntfs-3g drivers that have the image mounted.
-std::vector<int> driver_processes(const std::string &image);
+std::vector<int> driver_processes(const std::string &image);  // the ntfs-3g ones
 
 #endif
