@@ -4,10 +4,7 @@
 # what a user gets: the files in each, lintian's verdict on the Debian
 # packages, the Windows programs' headers and version resources, the packaged
 # programs, unpacked, answering n as the built one does, and that the same
-# sources built twice more elsewhere give the same bytes: in a clean clone, a
-# source archive of the commit made by git archive; in a clone with
-# uncommitted changes, copies of its files; in an unpacked source archive,
-# copies of it. Every build is in a folder of its own, under build/packages.
+# sources built twice more elsewhere give the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -108,8 +105,6 @@ for row in "${architectures[@]}"; do
   check_deb "${packages[-1]}" "$arch" "${runner[@]}"
 done
 
-if ! said=$("${wine[@]}" wine64 wineboot --init 2>&1); then fail "Wine's prefix: wineboot --init: $said"; fi
-"${wine[@]}" wineserver -w
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
 case $verdict in
   0) run32=("${wine[@]}" wine32) ;;
@@ -123,19 +118,14 @@ packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$
 # Two more builds of the same sources in folders beside this one: on the
 # same file system, since cpack counts the sizes of the folders it packs (in
 # Installed-Size, and in the zip's folder entries).
+# A clone's copies are its source archive (git archive), of the commit or, with
+# changes not yet committed, of its tracked files as they stand (git stash
+# create), stamped as the clone's build is, with the last commit's time.
 if git rev-parse --git-dir >/dev/null 2>&1; then
-  if [ -z "$(git status --porcelain)" ]; then
-    echo "--- Comparing with two builds of the commit's source archive (git archive HEAD)"
-    copy() { git archive HEAD | tar -x -C "$1"; }
-  else
-    echo "--- The clone has uncommitted changes: comparing with two builds of copies of its files"
-    copy() { git ls-files -z --cached --others --exclude-standard |
-      while IFS= read -r -d '' file; do if [ -f "$file" ]; then printf '%s\0' "$file"; fi; done |
-      tar --null -T - -c | tar -x -C "$1"; }
-    # The copies have no history: they are stamped, as the clone's build is,
-    # with the time of the last commit.
-    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-  fi
+  tree=$(git stash create)
+  if [ -n "$tree" ]; then export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}; fi
+  echo "--- Comparing with two builds of the source archive of ${tree:-HEAD}"
+  copy() { git archive "${tree:-HEAD}" | tar -x -C "$1"; }
 else
   echo "--- No git clone: comparing with two builds of copies of these sources"
   copy() { tar --exclude=./build -c . | tar -x -C "$1"; }

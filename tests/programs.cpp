@@ -13,40 +13,16 @@ const std::string kPrefix = VERRANT_WINE_PREFIX;
 // What runs a command under that prefix, in Wine's environment.
 const std::vector<std::string> kWine = {"bash", VERRANT_WINE_SH, kPrefix};
 
-// kWine followed by words.
 std::vector<std::string> under_wine(std::initializer_list<std::string> words) {
     std::vector<std::string> command = kWine;
     command.insert(command.end(), words);
     return command;
 }
 
-// The words of a command, each quoted for the shell.
-std::string shell_words(const std::vector<std::string> &words) {
-    std::string line;
-    for (const std::string &word : words) line += " " + shell_quoted(word);
-    return line;
-}
-
 bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
 bool command_exists(const std::string &name) {
     return system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Makes the Wine prefix once, with the 64-bit loader, which every machine
-// that runs Wine has; returns what stopped it, in Wine's own words, or "".
-std::string wine_prefix_problem() {
-    if (exists(kPrefix + "/system.reg")) return "";
-    RunOptions boot;
-    boot.command = under_wine({"wine64", "wineboot", "--init"});
-    RunResult result = run_program(boot);
-    if (result.exited && result.exit_status == 0) {
-        boot.command = under_wine({"wineserver", "-w"});
-        result = run_program(boot);
-    }
-    if (result.exited && result.exit_status == 0 && exists(kPrefix + "/dosdevices")) return "";
-    return "a Wine prefix: wineboot --init ended with status " + std::to_string(result.exit_status) + ": " +
-           result.error;
 }
 
 // The probe's verdict on this kernel, found once: empty when it starts i386
@@ -80,10 +56,11 @@ std::string missing_for(const Program &program) {
     if (!exists(program.width2) || !exists(program.width4))
         return std::string("the program, not built: ") + program.width2;
     if (program.runner == Runner::Wine) {
+        // Makes the tests' prefix too, the first time.
         RunOptions loader;
         loader.command = under_wine({program.launcher, "--version"});
         RunResult found = run_program(loader);
-        return found.exited && found.exit_status == 0 ? wine_prefix_problem() : found.error;
+        return found.exited && found.exit_status == 0 ? "" : found.error;
     }
     if (*program.launcher && !command_exists(program.launcher))
         return std::string(program.launcher) + ", which is not installed";
@@ -127,8 +104,9 @@ RunOptions Drives::options(const std::string &input, const char *executable) con
 }
 
 std::string stop_wine_server() {
-    std::string wine = shell_words(kWine);
-    return wine + " wineserver -k 2>/dev/null;" + wine + " wineserver -w";
+    std::string wine;
+    for (const std::string &word : kWine) wine += shell_quoted(word) + " ";
+    return wine + "wineserver -k 2>/dev/null; " + wine + "wineserver -w";
 }
 
 std::string shell_quoted(const std::string &word) {

@@ -1,8 +1,7 @@
-// The programs the whole-program tests run, one row each: the Linux program
-// as it is, the 32-bit and 64-bit Windows programs under Wine, and the
-// program of every other Linux architecture under its qemu. Each is built at
-// widths 2 and 4, with drive letters leading to folders inside a test's own
-// folder.
+// The programs the whole-program tests run, one row each: the Linux program,
+// the Windows programs under Wine, and every other Linux architecture's under
+// its qemu, each at widths 2 and 4, its drive letters leading to folders of
+// the test's own.
 #ifndef VERRANT_TESTS_PROGRAMS_H
 #define VERRANT_TESTS_PROGRAMS_H
 
@@ -28,16 +27,13 @@ struct Program {
     bool kernel_runs_it;       // a 32-bit x86 program that the kernel itself starts
 };
 
-// Every row of the table.
 std::vector<Program> all_programs();
-// The Linux program, for the tests that run it alone.
-Program native_program();
+Program native_program();  // the Linux program, for the tests that run it alone
 
-// Why this kernel cannot run the program, as the probe found; empty when it
-// can. No test of such a row runs, even where every test must.
+// Why this kernel cannot run the program, as the probe found, or "". No test
+// of such a row runs, even where every test must.
 std::string refused_by_kernel(const Program &program);
-
-// The reason this machine cannot run the program; empty when it can.
+// What this machine lacks to run the program, or "".
 std::string missing_for(const Program &program);
 
 // Ends a test that cannot run its program here: skipped where the kernel
@@ -53,14 +49,12 @@ std::string missing_for(const Program &program);
 // The command that runs one of the program's executables.
 std::vector<std::string> command_of(const Program &program, const std::string &executable);
 
-// A test's world: a temporary folder holding one folder per drive letter,
-// given to the program as its drives.
+// A test's world: a temporary folder holding one folder per drive letter
+// (lower case), given to the program as its drives.
 struct Drives {
     explicit Drives(const Program &program);
-    // Makes the folder of a drive letter (lower case) and gives it to the program.
-    std::string add(char letter);
-    // Where a drive letter's folders are.
-    std::string path_of(char letter) const;
+    std::string add(char letter);            // makes a drive's folder, returns it
+    std::string path_of(char letter) const;  // where a drive's folders are
     // The folders made on a drive, as drive-letter paths, sorted.
     std::vector<std::string> folders_on(char letter) const;
     // A run of the width-2 program (or another executable) with this input.
@@ -85,9 +79,7 @@ class ProgramTest : public ::testing::TestWithParam<Program> {
 // A shell command that stops the Wine server of the tests' prefix, so the
 // next Windows program starts one where it runs (in a mount namespace, say).
 std::string stop_wine_server();
-
-// The word in single quotes, for the shell.
-std::string shell_quoted(const std::string &word);
+std::string shell_quoted(const std::string &word);  // in single quotes, for the shell
 
 // Names the row in GoogleTest's messages and in test names.
 void PrintTo(const Program &program, std::ostream *out);

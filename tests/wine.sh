@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command under the Wine prefix PREFIX, in the environment every Wine
-# run of the tests and the benchmark gets. A command that begins with wine32
-# or wine64 runs Wine's 32-bit or 64-bit loader directly: the wine command
-# picks the 32-bit one whenever it is installed, and falls back to the
-# 64-bit one, silently, when it is not.
+# run of the tests and the benchmark gets, making the prefix first where it
+# is missing. A command that begins with wine32 or wine64 runs Wine's 32-bit
+# or 64-bit loader directly: the wine command picks the 32-bit one whenever
+# it is installed, and falls back to the 64-bit one, silently, when it is not.
 #   bash tests/wine.sh PREFIX COMMAND...
 set -euo pipefail
 prefix=$1
@@ -17,6 +17,14 @@ case $1 in
   wine64) loader=/usr/lib/wine/wine64 ;;
   *) exec "$@" ;;
 esac
-[ -x "$loader" ] || { echo "Wine's loader $loader, which is not installed" >&2; exit 127; }
+for needed in "$loader" /usr/lib/wine/wine64; do
+  [ -x "$needed" ] || { echo "Wine's loader $needed, which is not installed" >&2; exit 127; }
+done
+# The prefix is made with the 64-bit loader, which every machine that runs
+# Wine has.
+if [ ! -e "$prefix/system.reg" ]; then
+  /usr/lib/wine/wine64 wineboot --init >&2 && wineserver -w ||
+    { echo "a Wine prefix: wineboot --init failed" >&2; exit 1; }
+fi
 shift
 exec "$loader" "$@"
