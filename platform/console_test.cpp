@@ -1,67 +1,25 @@
-// The console's text rules on real descriptors: pipes fed in separate fills,
+// The console's text rules on real descriptors: input in separate fills,
 // files, a terminal, and outputs that refuse bytes.
 #include "platform/console.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/files.h"
 
 namespace {
 
-// Feeds a pipe in separate writes, each once the reader has taken all of the
-// one before, so that each arrives as a fill of its own.
-class FedInput {
-  public:
-    explicit FedInput(std::vector<std::string> chunks) {
-        int ends[2];
-        EXPECT_EQ(pipe(ends), 0);
-        read_end_ = ends[0];
-        writer_ = std::thread([chunks, read_end = ends[0], write_end = ends[1]] {
-            for (const std::string &chunk : chunks) {
-                wait_until_taken(read_end);
-                EXPECT_EQ(write(write_end, chunk.data(), chunk.size()), ssize_t(chunk.size()));
-            }
-            close(write_end);
-        });
-        attach_console(read_end_, -1);
-    }
-    ~FedInput() {
-        writer_.join();
-        close(read_end_);
-    }
-
-  private:
-    // Waits until the pipe holds nothing: the reader's last read took it all.
-    // Waits at most ten seconds: a reader that never takes the chunk then
-    // sees the next one joined to it, and the test fails rather than hangs.
-    static void wait_until_taken(int read_end) {
-        int waiting = 0;
-        for (int ms = 0; ms < 10000 && ioctl(read_end, FIONREAD, &waiting) == 0 && waiting > 0; ms++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-
-    int read_end_;
-    std::thread writer_;
-};
-
 using Answers = std::vector<std::string>;
 
-// Every answer read from the chunks, each a fill of its own, until the input
-// ends; "<end>" marks the end.
-Answers answers_of(const std::vector<std::string> &chunks) {
-    FedInput in(chunks);
+// Every answer read until the input ends; "<end>" marks the end.
+Answers answers_until_end() {
     Answers got;
     char buffer[2] = {'?', '?'};
     while (read_answer(buffer) == 1) {
@@ -69,6 +27,20 @@ Answers answers_of(const std::vector<std::string> &chunks) {
         got.push_back(std::string(1, buffer[0]));
     }
     got.push_back("<end>");
+    return got;
+}
+
+// The answers read from the chunks, each arriving as a fill of its own: a
+// packet socket gives one packet a read.
+Answers answers_of(const std::vector<std::string> &chunks) {
+    int ends[2];
+    EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+    for (const std::string &chunk : chunks)
+        EXPECT_EQ(write(ends[1], chunk.data(), chunk.size()), ssize_t(chunk.size()));
+    close(ends[1]);
+    attach_console(ends[0], -1);
+    Answers got = answers_until_end();
+    close(ends[0]);
     return got;
 }
 
@@ -126,8 +98,12 @@ TEST(ReadAnswer, AFailedReadCountsAsEndOfInput) {
 }
 
 TEST(ReadAnswer, SpansManyFills) {
-    EXPECT_EQ(answers_of({std::string(1 << 20, ' ') + "z" + std::string(5000, '\t') + "w"}),
-              (Answers{"z", "w", "<end>"}));
+    TempFolder folder;
+    write_file(folder.path + "/input", std::string(1 << 20, ' ') + "z" + std::string(5000, '\t') + "w");
+    int fd = open((folder.path + "/input").c_str(), O_RDONLY);
+    attach_console(fd, -1);
+    EXPECT_EQ(answers_until_end(), (Answers{"z", "w", "<end>"}));
+    close(fd);
 }
 
 // Output into a file, read back after the run's final write-out.
