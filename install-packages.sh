@@ -5,20 +5,10 @@
 #   bash install-packages.sh build   what building the program and its package needs
 #   bash install-packages.sh test    that, and what every test needs
 #
-# build: cmake, make, g++, and dpkg-dev and file, which cpack uses to work out
-#        the Debian package's dependencies.
-# test:  besides, GoogleTest and GoogleMock, clang with its sanitizer and fuzzer
-#        runtimes (libclang-rt-dev, whatever the release's clang version),
-#        valgrind, strace, python3, the tools that make and mount the drives
-#        the tests fill (ext4, xfs, btrfs, NTFS through ntfs-3g, exFAT through
-#        exfat-fuse), git (packages are stamped with the last commit's time),
-#        lintian, man-db, exiftool and diffoscope for the package checks,
-#        both mingw-w64 cross compilers for the Windows programs, Debian's cross compiler of every other
-#        architecture in cmake/architectures.txt (each brings its own C
-#        library: no foreign architecture is added for them) with qemu-user
-#        to run their programs, and Wine: its 64-bit half, and its 32-bit
-#        half (from the i386 architecture) where this kernel starts i386
-#        programs.
+# Besides the tools each list names, test brings Debian's cross compiler of
+# every other architecture of cmake/architectures.txt (each brings its own C
+# library) and Wine: its 64-bit half, and its 32-bit half where this kernel
+# starts i386 programs.
 set -euo pipefail
 cd "$(dirname "$0")"
 

@@ -153,13 +153,8 @@ TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
     if (system("command -v valgrind >/dev/null 2>&1") != 0)
         SKIP_OR_FAIL_FOR_LACK_OF("valgrind");
     RunOptions run = options("y\nc\n");
-    run.command = {"valgrind",
-                   "-q",
-                   "--error-exitcode=99",
-                   "--leak-check=full",
-                   "--show-leak-kinds=all",
-                   "--errors-for-leak-kinds=all",
-                   native_program().width2};
+    run.command = {"valgrind", "-q", "--error-exitcode=99", "--leak-check=full", "--show-leak-kinds=all",
+                   "--errors-for-leak-kinds=all", native_program().width2};
     RunResult result = run_program(run);
     expect_clean_exit(result);
     EXPECT_EQ(result.output, complete(kAsked));

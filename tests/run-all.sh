@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native suite (the Windows programs under
-# Wine and the other architectures' under qemu included), the Linux
-# program's tests (the other rows and the package tests aside) under
-# AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzzing
-# run of the input reader, the package checks, and a tiny run of the
-# benchmark to keep it working. Every step runs; a summary ends it: a line
-# a step, and one for each test that did not run, with its reason.
+# Builds and runs every test, step by step (each named below), and ends with
+# a summary: a line a step, and one for each test that did not run, with its
+# reason.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${VERRANT_FUZZ_SECONDS:-60}
