@@ -6,7 +6,9 @@
 #define VERRANT_TESTS_PROGRAMS_H
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -27,14 +29,71 @@ struct Program {
     bool kernel_runs_it;       // a 32-bit x86 program that the kernel itself starts
 };
 
-std::vector<Program> all_programs();
-Program native_program();  // the Linux program, for the tests that run it alone
+inline std::vector<Program> all_programs() {
+    return {
+#include "program_table.inc"
+    };
+}
 
-// Why this kernel cannot run the program, as the probe found, or "". No test
-// of such a row runs, even where every test must.
-std::string refused_by_kernel(const Program &program);
+// The Linux program, for the tests that run it alone.
+inline Program native_program() { return all_programs()[0]; }
+
+// One Wine prefix for the whole test run, under the build tree; the tests
+// that use it are run one at a time, as each gives it its own drive letters.
+inline const std::string kPrefix = VERRANT_WINE_PREFIX;
+// What runs a command under that prefix, in Wine's environment.
+inline const std::vector<std::string> kWine = {"bash", VERRANT_WINE_SH, kPrefix};
+
+inline std::vector<std::string> under_wine(std::initializer_list<std::string> words) {
+    std::vector<std::string> command = kWine;
+    command.insert(command.end(), words);
+    return command;
+}
+
+// The word in single quotes, for the shell.
+inline std::string shell_quoted(const std::string &word) {
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// A shell command that stops the Wine server of the tests' prefix, so the
+// next Windows program starts one where it runs (in a mount namespace, say).
+inline std::string stop_wine_server() {
+    std::string wine;
+    for (const std::string &word : kWine) wine += shell_quoted(word) + " ";
+    return wine + "wineserver -k 2>/dev/null; " + wine + "wineserver -w";
+}
+
+// Why this kernel cannot run the program, as the probe found, or "": the
+// probe's verdict on i386 programs, found once. No test of such a row runs,
+// even where every test must.
+inline std::string refused_by_kernel(const Program &program) {
+    static const std::string refusal = [] {
+        RunOptions probe;
+        probe.command = {"bash", VERRANT_I386_PROBE};
+        RunResult result = run_program(probe);
+        if (!result.exited || result.exit_status > 1) ADD_FAILURE() << result.output << result.error;
+        return result.exited && result.exit_status == 1 ? result.output : std::string();
+    }();
+    return program.kernel_runs_it ? refusal : "";
+}
+
 // What this machine lacks to run the program, or "".
-std::string missing_for(const Program &program);
+inline std::string missing_for(const Program &program) {
+    if (access(program.width2, F_OK) != 0 || access(program.width4, F_OK) != 0)
+        return std::string("the program, not built: ") + program.width2;
+    if (program.runner == Runner::Wine) {
+        // Makes the tests' prefix too, the first time.
+        RunOptions loader;
+        loader.command = under_wine({program.launcher, "--version"});
+        RunResult found = run_program(loader);
+        return found.exited && found.exit_status == 0 ? "" : found.error;
+    }
+    if (*program.launcher && system(("command -v " + std::string(program.launcher) + " >/dev/null").c_str()) != 0)
+        return std::string(program.launcher) + ", which is not installed";
+    return "";
+}
 
 // Ends a test that cannot run its program here: skipped where the kernel
 // refuses it, otherwise as SKIP_OR_FAIL_FOR_LACK_OF does.
@@ -47,18 +106,47 @@ std::string missing_for(const Program &program);
     } while (0)
 
 // The command that runs one of the program's executables.
-std::vector<std::string> command_of(const Program &program, const std::string &executable);
+inline std::vector<std::string> command_of(const Program &program, const std::string &executable) {
+    switch (program.runner) {
+        case Runner::Wine: return under_wine({program.launcher, executable});
+        case Runner::Qemu: return {program.launcher, "-L", program.library_root, executable};
+        case Runner::Native: break;
+    }
+    return {executable};
+}
 
 // A test's world: a temporary folder holding one folder per drive letter
 // (lower case), given to the program as its drives.
 struct Drives {
-    explicit Drives(const Program &program);
-    std::string add(char letter);            // makes a drive's folder, returns it
-    std::string path_of(char letter) const;  // where a drive's folders are
+    explicit Drives(const Program &program) : program(program) { make_folders(folder.path + "/drives"); }
+
+    std::string path_of(char letter) const { return folder.path + "/drives/" + letter; }
+
+    // Makes a drive's folder, and under Wine its drive letter; returns the folder.
+    std::string add(char letter) {
+        std::string path = path_of(letter);
+        make_folders(path);
+        if (program.runner == Runner::Wine) {
+            std::string device = kPrefix + "/dosdevices/" + letter + ":";
+            unlink(device.c_str());
+            if (symlink(path.c_str(), device.c_str()) != 0) path.clear();
+        }
+        return path;
+    }
+
     // The folders made on a drive, as drive-letter paths, sorted.
-    std::vector<std::string> folders_on(char letter) const;
+    std::vector<std::string> folders_on(char letter) const {
+        return folders_below(path_of(letter), std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\");
+    }
+
     // A run of the width-2 program (or another executable) with this input.
-    RunOptions options(const std::string &input, const char *executable = nullptr) const;
+    RunOptions options(const std::string &input, const char *executable = nullptr) const {
+        RunOptions options;
+        options.input = input;
+        options.working_folder = folder.path;
+        options.command = command_of(program, executable ? executable : program.width2);
+        return options;
+    }
 
     Program program;
     TempFolder folder;
@@ -76,13 +164,8 @@ class ProgramTest : public ::testing::TestWithParam<Program> {
     Drives drives_{GetParam()};
 };
 
-// A shell command that stops the Wine server of the tests' prefix, so the
-// next Windows program starts one where it runs (in a mount namespace, say).
-std::string stop_wine_server();
-std::string shell_quoted(const std::string &word);  // in single quotes, for the shell
-
 // Names the row in GoogleTest's messages and in test names.
-void PrintTo(const Program &program, std::ostream *out);
-std::string name_of(const ::testing::TestParamInfo<Program> &info);
+inline void PrintTo(const Program &program, std::ostream *out) { *out << program.name; }
+inline std::string name_of(const ::testing::TestParamInfo<Program> &info) { return info.param.name; }
 
 #endif
