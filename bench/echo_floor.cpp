@@ -1,13 +1,7 @@
-// The benchmark's echo floor: the least work the program's job allows. It
-// makes the program's folders in the program's order, each with one
-// directory call of its full path, and writes the program's transcript of
-// the walk byte for byte, in blocks of the program's output size. The line
-// it echoes and the path the system is given both stay built: a folder
-// changes only their three digits, the line's end and the path's end, and
-// its whole line is copied out at once.
-//   echo_floor WIDTH LETTER FOLDER
-// FOLDER is where drive LETTER leads; on Windows the drive letter itself is
-// used and FOLDER is not read.
+// The benchmark's echo floor, the least work the program's job allows: the
+// program's folders in its order, one directory call of the full path each,
+// and its transcript of the walk byte for byte in blocks of its output size.
+//   echo_floor WIDTH LETTER FOLDER    (FOLDER, where drive LETTER leads, not on Windows)
 #include <cstdlib>
 #include <cstring>
 

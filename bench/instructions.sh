@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
 # Counts with callgrind the instructions a folder costs on a full drive, the
-# C library's included, for the program and for the benchmark's echo floor.
-# Each is built at WIDTH (6 unless given) and walks a tmpfs drive that holds
-# 30 files, its output going to /dev/null; the count of its run is divided by
-# the folders it tried to make, its mkdir calls. Up to width 8 the walk is
-# complete; above it, only its first part, whatever 10 seconds under
-# callgrind reach. Takes root, for the drive's mount, which lives in a mount
-# namespace of its own.
+# C library's included, for the program and the echo floor built at WIDTH (6
+# unless given) (bench/README.md). Takes root, for the drive's mount.
 #   bash bench/instructions.sh [WIDTH]
 set -euo pipefail
 cd "$(dirname "$0")/.."

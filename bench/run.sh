@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds the benchmark's programs, each as its shipped build with the
-# benchmark's programs added, and measures them (bench/README.md).
-# "--quick" runs fewer rounds (about a third of the time); "--tiny" runs it
-# once at width 2, only to keep it working. Under Wine it measures the
-# 32-bit Windows program, or the 64-bit one where this kernel starts no
-# 32-bit programs.
+# Builds the benchmark's programs, each in its shipped build, and measures
+# them (bench/README.md tells how, and what --quick and --tiny do). Under
+# Wine it measures the 32-bit Windows program, or the 64-bit one where this
+# kernel starts no 32-bit programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?

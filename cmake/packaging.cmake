@@ -1,7 +1,6 @@
 # What cpack makes in a build of the program: on Linux a Debian package
 # (verrant_<version>_<arch>.deb), on Windows a zip for Windows users
-# (verrant-<version>-win32.zip, or -win64.zip for the 64-bit program). Both
-# take the version from project().
+# (verrant-<version>-win32.zip, or -win64.zip).
 
 set(CPACK_PACKAGE_NAME verrant)
 set(CPACK_PACKAGE_VENDOR "The Verrant developers")
@@ -12,9 +11,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(doc ${PROJECT_SOURCE_DIR}/doc)
 
-# Packages of one commit are the same bytes wherever and whenever they are
-# made: cpack stamps every file in them with SOURCE_DATE_EPOCH, which this
-# script, run by cpack, takes from the time of the last commit.
+# Packages of one commit are the same bytes wherever and whenever made:
+# cpack stamps every file with SOURCE_DATE_EPOCH, which this script sets.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/cpack-time.cmake.in
   ${PROJECT_BINARY_DIR}/cpack-time.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-time.cmake)

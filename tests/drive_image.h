@@ -80,10 +80,9 @@ inline bool make_image(DriveImage &drive, const std::string &image) {
                     std::to_string(drive.file_system.megabytes) + " " + drive.file_system.mkfs_options);
 }
 
-// The command that runs command with the drive mounted on mount_point, in a
-// mount namespace of its own: mounts it, fills it as its file system asks,
-// runs the command, then unmounts it, keeping the command's status. The
-// shell lines around run before the command and again after it, inside the
+// The command that runs command with the drive mounted on mount_point (and
+// filled as its file system asks) in a mount namespace of its own, keeping
+// its status. The shell lines around run before and after it, inside the
 // namespace (stopping a Wine server that runs outside it, say).
 inline std::vector<std::string> with_drive_mounted(const DriveImage &drive, const std::string &mount_point,
                                                    const std::vector<std::string> &command,

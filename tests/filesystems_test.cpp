@@ -1,8 +1,8 @@
-// Programs filling drives that are real file systems, backed by an image file
-// on disk, as users fill them: each runs out of room its own way (ext4 of
-// inodes, xfs and btrfs of room for metadata, NTFS of room for its master
-// file table, exFAT of clusters, one a folder) and each must end up holding
-// exactly the folders the program echoed as made. And a drive whose driver dies in the middle of the walk.
+// Programs filling real file systems, image files, as users fill them: each
+// runs out of room its own way (ext4 of inodes, xfs and btrfs of room for
+// metadata, NTFS of room for its master file table, exFAT of clusters, one a
+// folder) and must hold exactly the folders echoed as made. And a drive whose
+// driver dies in the middle of the walk.
 #include <gtest/gtest.h>
 #include <signal.h>
 

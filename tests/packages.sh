@@ -115,12 +115,11 @@ check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and co
 check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "${wine[@]}" wine64
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")
 
-# Two more builds of the same sources in folders beside this one: on the
-# same file system, since cpack counts the sizes of the folders it packs (in
-# Installed-Size, and in the zip's folder entries).
-# A clone's copies are its source archive (git archive), of the commit or, with
-# changes not yet committed, of its tracked files as they stand (git stash
-# create), stamped as the clone's build is, with the last commit's time.
+# Two more builds of the same sources beside this one, on the same file
+# system (cpack counts the sizes of the folders it packs): a clone's source
+# archive (git archive) of the commit or, with changes not yet committed, of
+# its tracked files as they stand (git stash create), stamped as the clone's
+# build is, with the last commit's time.
 if git rev-parse --git-dir >/dev/null 2>&1; then
   tree=$(git stash create)
   if [ -n "$tree" ]; then export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}; fi
