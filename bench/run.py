@@ -22,9 +22,9 @@ TESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests")
 # full); the room a filler file leaves on the full one, in KiB (None: none).
 DRIVES = {
     "tmpfs": ((10, 10), None, None),
-    "ext4": ((7, 10), ((["-b", "1024", "-N", "340000"], 1024), (["-N", "64"], 64)), None),
-    "xfs": ((7, 10), (([], 1024), ([], 300)), 512),
-    "btrfs": ((7, 10), (([], 1024), (["--mixed"], 128)), 4096),
+    "ext4": ((6, 8), ((["-b", "1024", "-N", "70000"], 1024), (["-N", "64"], 64)), None),
+    "xfs": ((6, 8), (([], 1024), ([], 300)), 512),
+    "btrfs": ((6, 8), (([], 1024), (["--mixed"], 128)), 4096),
     "ntfs": ((5, 5), (([], 1024), ([], 16)), 256),
     "wine": ((5, 5), None, None),
 }
@@ -293,6 +293,9 @@ def main():
         sys.exit("run.py: refused: not in a mount namespace of its own; nothing was mounted")
     args.build = os.path.abspath(args.build)
     args.windows_build = args.windows_build and os.path.abspath(args.windows_build)
+    if args.width and not os.path.exists(program_path(args, args.width)):
+        sys.exit("run.py: the benchmark builds no program of width %d: %s" % (args.width, " ".join(
+            sorted(name for name in os.listdir(os.path.join(args.build, "bench")) if "_w" in name))))
     run(["mount", "-t", "tmpfs", "-o", "size=64m", "bench-mnt", "/mnt"])
     os.makedirs(DRIVE)
     args.work = tempfile.mkdtemp(prefix="verrant-bench-", dir="/var/tmp")
