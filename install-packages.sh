@@ -14,7 +14,7 @@ cd "$(dirname "$0")"
 
 build=(cmake make g++ dpkg-dev file)
 tests=(clang libclang-rt-dev libgtest-dev libgmock-dev valgrind strace python3 util-linux
-  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g exfatprogs exfat-fuse lintian man-db libimage-exiftool-perl diffoscope-minimal
+  mount findutils git e2fsprogs xfsprogs btrfs-progs ntfs-3g exfatprogs exfat-fuse lintian rpm rpmlint devscripts blhc man-db libimage-exiftool-perl diffoscope-minimal
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 qemu-user)
 # g++-<triplet> for every row of the table of architectures but the native one.
 tests+=($(awk '/^[a-z]/ && $3 != "-" {print "g++-" $2}' cmake/architectures.txt))

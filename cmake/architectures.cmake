@@ -1,7 +1,8 @@
-# The rows of architectures.txt, each "<arch> <triplet> <qemu>".
+# The rows of architectures.txt, each "<arch> <triplet> <qemu> <rpm arch>".
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/architectures.txt VERRANT_LINUX_ARCHITECTURES REGEX "^[a-z]")
+list(TRANSFORM VERRANT_LINUX_ARCHITECTURES REPLACE " .*" "" OUTPUT_VARIABLE VERRANT_LINUX_ARCHITECTURE_NAMES)
 
-# Sets <prefix>_TRIPLET and <prefix>_QEMU to the row of arch.
+# Sets <prefix>_TRIPLET, <prefix>_QEMU and <prefix>_RPM to the row of arch.
 function(verrant_architecture arch prefix)
   foreach(row IN LISTS VERRANT_LINUX_ARCHITECTURES)
     string(REGEX MATCHALL "[^ ]+" words "${row}")
@@ -9,8 +10,10 @@ function(verrant_architecture arch prefix)
     if(name STREQUAL arch)
       list(GET words 1 triplet)
       list(GET words 2 qemu)
+      list(GET words 3 rpm)
       set(${prefix}_TRIPLET ${triplet} PARENT_SCOPE)
       set(${prefix}_QEMU ${qemu} PARENT_SCOPE)
+      set(${prefix}_RPM ${rpm} PARENT_SCOPE)
       return()
     endif()
   endforeach()

@@ -1,5 +1,8 @@
 # What cpack makes in a build of the program: on Linux a Debian package
-# (verrant_<version>_<arch>.deb), on Windows a zip for Windows users
+# (verrant_<version>_<arch>.deb), an RPM package (verrant-<version>-1.<rpm
+# arch>.rpm, where RPM distributions have the architecture and rpmbuild is
+# installed) and a static program for any Linux in a tarball
+# (verrant-<version>-linux-<arch>.tar.gz); on Windows a zip for Windows users
 # (verrant-<version>-win32.zip, or -win64.zip).
 
 set(CPACK_PACKAGE_NAME verrant)
@@ -46,21 +49,78 @@ else()
   install(FILES ${made}/verrant.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${made}/copyright ${made}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-  set(CPACK_GENERATOR DEB)
+  # The architecture as the table names it: the cross preset's, or else
+  # the machine's own as dpkg calls it.
+  set(arch ${VERRANT_ARCH})
+  if(NOT arch)
+    execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  if(arch IN_LIST VERRANT_LINUX_ARCHITECTURE_NAMES)
+    verrant_architecture(${arch} row)
+  endif()
+
+  # The static program, for any Linux: only in the tarball, never in a
+  # plain install.
+  add_verrant_program(verrant_static ${VERRANT_FOLDERS_PER_LEVEL} "${VERRANT_DRIVE_ROOT}")
+  target_link_options(verrant_static PRIVATE -static)
+  set_target_properties(verrant_static PROPERTIES OUTPUT_NAME verrant RUNTIME_OUTPUT_DIRECTORY static)
+  install(TARGETS verrant_static DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
+  install(FILES ${made}/verrant.1 ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
+  set(CPACK_VERRANT_TARBALL verrant-${PROJECT_VERSION}-linux-${arch})
+
+  set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  # cpack has no variable for the Multi-Arch field: it goes on a line of its
+  # own after the section's. The program can serve any architecture's package
+  # that depends on it.
+  set(CPACK_DEBIAN_PACKAGE_SECTION "utils\nMulti-Arch: foreign")
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # cpack puts the summary above this as the synopsis.
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Verrant asks for a drive letter, then creates the folder 1_100billion on
+  set(CPACK_PACKAGE_DESCRIPTION "Verrant asks for a drive letter, then creates the folder 1_100billion on
 that drive and, beneath it, six nested levels of one hundred numbered
 folders each, printing every path as it goes. A complete run asks for more
 than a trillion folders, far more than any file system holds; once the
 drive is full every further folder is reported as a failure, until the
 run is stopped with Ctrl-C.
 .
+It is for testing what happens when a drive holds a huge, regular tree
+of folders and then runs out of room for more: how a file system, a backup
+program or a search index copes with both.
+.
 On Linux a drive letter leads to a folder: drive C is ${VERRANT_DRIVE_ROOT}/c.")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+
+  find_program(VERRANT_RPMBUILD rpmbuild)
+  if(VERRANT_RPMBUILD AND row_RPM AND NOT row_RPM STREQUAL "-")
+    list(APPEND CPACK_GENERATOR RPM)
+    set(CPACK_RPM_PACKAGE_ARCHITECTURE ${row_RPM})
+    set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+    set(CPACK_RPM_PACKAGE_RELEASE 1)
+    set(CPACK_RPM_PACKAGE_LICENSE MIT)
+    set(CPACK_RPM_PACKAGE_SUMMARY "Fill a drive with a huge, regular tree of empty folders")
+    set(CPACK_RPM_PACKAGE_URL "https://example.com/verrant")
+    set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    file(WRITE ${made}/rpm-changelog "* Tue Dec 08 2026 ${CPACK_PACKAGE_CONTACT} - ${PROJECT_VERSION}-1
+- Packaged for RPM distributions.\n")
+    set(CPACK_RPM_CHANGELOG_FILE ${made}/rpm-changelog)
+    # RPM distributions keep the licence in a folder of its own.
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/licenses/verrant
+      COMPONENT rpm EXCLUDE_FROM_ALL)
+    # The folders every system owns stay out of the package.
+    list(APPEND CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/doc /usr/share/licenses)
+    # The build host is one fixed name and the build time the commit's, and
+    # rpm's own post-install scripts, which would strip another architecture's program with this
+    # machine's tools, are left out: cpack has stripped it already.
+    set(CPACK_RPM_SPEC_MORE_DEFINE "%define _buildhost reproducible
+%define packager ${CPACK_PACKAGE_CONTACT}
+%define _build_id_links none
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1
+%define __os_install_post %{nil}")
+  endif()
 endif()
 
 include(CPack)
