@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the packages with cpack (a Debian package for every architecture of
-# cmake/architectures.txt, and a zip for each Windows program) and checks
-# what a user gets: the files in each, lintian's verdict on the Debian
-# packages, the Windows programs' headers and version resources, the packaged
-# programs, unpacked, answering n as the built one does, and that the same
-# sources built twice more elsewhere give the same bytes.
+# Builds the packages with cpack (for every architecture of
+# cmake/architectures.txt a Debian package, an RPM package where RPM has the
+# architecture and a static program's tarball; a zip for each Windows
+# program) and checks what a user gets: the files in each, lintian's and
+# rpmlint's verdicts, the Windows programs' headers and version resources,
+# the packaged programs, unpacked, answering n as the built one does, the
+# static ones filling a drive in an empty root, and that the same sources
+# built twice more elsewhere give the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,10 +19,6 @@ copyright=$(sed -n 's/^Copyright (c) //p' LICENSE)
 work=build/packages
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
-debian_files="./usr/bin/verrant
-./usr/share/doc/verrant/changelog.gz
-./usr/share/doc/verrant/copyright
-./usr/share/man/man1/verrant.1.gz"
 wine=(bash tests/wine.sh "$PWD/$work/wineprefix")
 # As root, git refuses a clone that another user owns; this one is trusted.
 git() { command git -c safe.directory="$PWD" "$@"; }
@@ -34,7 +32,7 @@ for row in "${architectures[@]:1}"; do presets+=("${row%% *}"); done
 build_packages() {
   for preset in "${presets[@]}"; do
     local targets=(verrant)
-    [[ $preset == windows* ]] || targets+=(compressed_docs)
+    [[ $preset == windows* ]] || targets+=(verrant_static compressed_docs)
     (cd "$1" && cmake --preset "$preset" -B "$work/$preset" >/dev/null &&
       cmake --build "$work/$preset" -j 2 --target "${targets[@]}" >/dev/null &&
       cd "$work/$preset" && cpack >/dev/null)
@@ -44,25 +42,81 @@ build_packages() {
 # The packaged program answering n: the banner and the first question.
 answer_n() { printf 'n\n' | "$@"; }
 
-# Checks a Debian package; the rest of the words run its program.
-check_deb() {
-  local deb=$1 arch=$2; shift 2
-  echo "--- $deb"
+# What each format's own tools say of a package $1: its files, a field
+# (version, arch or requires), lint's verdict, and the package installed
+# into the empty folder $2.
+deb_files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print substr($NF, 2)}' | sort; }
+deb_field() { local -A name=([version]=Version [arch]=Architecture [requires]=Depends)
+  dpkg-deb -f "$1" "${name[$2]}" | sed 's/, /\n/g'; }
+deb_lint() { lintian --fail-on error,warning "$1"; }
+deb_install() { dpkg-deb -x "$1" "$2"; }
+rpm_files() { rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$1" | awk '$1 !~ /^d/ {print $2}' | sort; }
+rpm_field() { if [ "$2" = requires ]; then rpm -qpR "$1"; else rpm -qp --qf "%{$2}" "$1"; fi; }
+rpm_lint() { local said; said=$(rpmlint -c tests/rpmlint.toml "$1" 2>&1); grep -q ' 0 errors, 0 warnings,' <<<"$said" || { echo "$said"; return 1; }; }
+# rpm warns that Debian installs with dpkg; it does not here.
+rpm_install() { rpm --root "$2" --dbpath /rpm --nodeps --ignorearch --nosignature -i "$1" 2>&1 | { grep -v '^rpm: ' >&2 || true; }
+  rm -rf "$2/rpm" && test -x "$2/usr/bin/verrant"; }
+# Each format's files beyond the Debian ones, and how it names the C library
+# (rpm's own features aside).
+deb_more=""
+deb_libc='libc6(:[a-z0-9]+)? \(>= [0-9.]+\)'
+rpm_more=/usr/share/licenses/verrant/LICENSE
+rpm_libc='libc\.so\.6(\(.*\))?|rpmlib\(.*|rtld\(GNU_HASH\)'
+debian_files="/usr/bin/verrant
+/usr/share/doc/verrant/changelog.gz
+/usr/share/doc/verrant/copyright
+/usr/share/man/man1/verrant.1.gz"
+
+# Checks package $2 of format $1 (deb or rpm) for architecture $3, as that
+# format names it; the rest of the words run its program.
+check_package() {
+  local format=$1 package=$2 arch=$3 more libc; shift 3
+  more=${format}_more libc=${format}_libc
+  echo "--- $package"
   check "it holds the program, its manual page, copyright and changelog, and nothing else" \
-    test "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)" = "$debian_files"
-  check "its version is the build's" test "$(dpkg-deb -f "$deb" Version)" = "$version"
-  check "it is for $arch" test "$(dpkg-deb -f "$deb" Architecture)" = "$arch"
-  echo "Depends: $(dpkg-deb -f "$deb" Depends)"
-  check "its dependencies name the C library the program was linked with" \
-    grep -q '^libc6\(:[a-z0-9]*\)\? (>= ' <<<"$(dpkg-deb -f "$deb" Depends)"
-  check "lintian finds no error and no warning" lintian --fail-on error,warning "$deb"
-  rm -rf "$unpacked/deb" && dpkg-deb -x "$deb" "$unpacked/deb"
+    test "$("${format}_files" "$package")" = "$(printf '%s\n' $debian_files ${!more} | sort)"
+  check "its version is the build's" test "$("${format}_field" "$package" version)" = "$version"
+  check "it is for $arch" test "$("${format}_field" "$package" arch)" = "$arch"
+  local requires=$("${format}_field" "$package" requires)
+  echo "It requires: "$requires
+  check "it requires the C library the program was linked with, and nothing else" \
+    test -z "$(grep -Evx "${!libc}" <<<"$requires")" -a -n "$(grep -Ex 'libc.*' <<<"$requires")"
+  check "$format's lint finds no error and no warning" "${format}_lint" "$package"
+  rm -rf "$unpacked/root" && mkdir "$unpacked/root" && "${format}_install" "$package" "$unpacked/root"
   check "the packaged program prints what the built one prints" \
-    cmp <(answer_n "$@" "$unpacked/deb/usr/bin/verrant") "$unpacked/built.txt"
+    cmp <(answer_n "$@" "$unpacked/root/usr/bin/verrant") "$unpacked/built.txt"
   check "its manual page reads" grep -q "^NAME" \
-    <(MANWIDTH=80 man -l "$unpacked/deb/usr/share/man/man1/verrant.1.gz" 2>/dev/null)
-  check "its copyright file names the MIT licence" grep -q '^License: Expat' "$unpacked/deb/usr/share/doc/verrant/copyright"
-  check "... and the holders LICENSE names" grep -qx "Copyright: $copyright" "$unpacked/deb/usr/share/doc/verrant/copyright"
+    <(MANWIDTH=80 man -l "$unpacked/root/usr/share/man/man1/verrant.1.gz" 2>/dev/null)
+  check "its copyright file names the MIT licence" grep -q '^License: Expat' "$unpacked/root/usr/share/doc/verrant/copyright"
+  check "... and the holders LICENSE names" grep -qx "Copyright: $copyright" "$unpacked/root/usr/share/doc/verrant/copyright"
+}
+
+# A short fill of a 50-folder tmpfs drive C by the program the words run,
+# with drive root /mnt: the first 300 lines it prints answering y and c,
+# then how many folders the drive holds. The folder $1 stands for /mnt.
+short_fill() {
+  local mnt=$1; shift
+  mkdir -p "$mnt/c"
+  unshare -m --propagation private bash -c 'mount -t tmpfs -o nr_inodes=50 fill "$0/c" && mount --rbind "$0" /mnt &&
+    { printf "y\nc\n" | timeout 60 "$@" | head -n 300; find /mnt/c -mindepth 1 -type d | wc -l; }' "$mnt" "$@"
+}
+
+# Checks the static program's tarball $1 for architecture $2; the rest of
+# the words are its qemu, or none. It runs in a root holding nothing but
+# its own files and /mnt: no C library, no loader.
+check_tarball() {
+  local tarball=$1 arch=$2 top root=$unpacked/static; shift 2
+  top=$(basename "$tarball" .tar.gz)
+  echo "--- $tarball"
+  rm -rf "$root" && mkdir "$root" && tar -xzf "$tarball" -C "$root"
+  check "it holds the program, its manual page, the README and LICENSE, and nothing else" \
+    test "$(cd "$root" && find . -type f | sort | tr '\n' ' ')" = "./$top/LICENSE ./$top/README.md ./$top/verrant ./$top/verrant.1 "
+  check "its program is linked statically" grep -q 'statically linked' <(file "$root/$top/verrant")
+  mv "$root/$top"/* "$root" && rmdir "$root/$top" && mkdir "$root/mnt"
+  local runner=(chroot "$root" /verrant)
+  [ $# -eq 0 ] || runner=("$@" -L "$root" "$root/verrant")
+  check "in an empty root it fills a drive as the built program does" \
+    cmp <(short_fill "$root/mnt" "${runner[@]}") "$unpacked/fill.txt"
 }
 
 # Checks a Windows zip whose program's PE header names machine $2 and
@@ -96,13 +150,21 @@ check_zip() {
 build_packages .
 answer_n "$work/default/verrant" >"$unpacked/built.txt"
 check "the banner shows the version" grep -q "Verrant v$version " "$unpacked/built.txt"
+short_fill "$unpacked/mnt" "$work/default/verrant" >"$unpacked/fill.txt"
+check "the built program fills the 50-folder drive" test "$(tail -n 1 "$unpacked/fill.txt")" = 49
 packages=()
 for row in "${architectures[@]}"; do
-  read -r arch triplet qemu <<<"$row"
-  preset=$arch runner=("$qemu" -L "/usr/$triplet")
-  if [ "$qemu" = - ]; then preset=default runner=(); fi
+  read -r arch triplet qemu rpm_arch <<<"$row"
+  preset=$arch runner=("$qemu" -L "/usr/$triplet") static=("$qemu")
+  if [ "$qemu" = - ]; then preset=default runner=() static=(); fi
   packages+=("$work/$preset/verrant_${version}_$arch.deb")
-  check_deb "${packages[-1]}" "$arch" "${runner[@]}"
+  check_package deb "${packages[-1]}" "$arch" "${runner[@]}"
+  if [ "$rpm_arch" != - ]; then
+    packages+=("$work/$preset/verrant-$version-1.$rpm_arch.rpm")
+    check_package rpm "${packages[-1]}" "$rpm_arch" "${runner[@]}"
+  fi
+  packages+=("$work/$preset/verrant-$version-linux-$arch.tar.gz")
+  check_tarball "${packages[-1]}" "$arch" "${static[@]}"
 done
 
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
@@ -144,6 +206,37 @@ for package in "${packages[@]}"; do
   check "... and the two copies agree" same_bytes "build/copy-1/$package" "build/copy-2/$package"
 done
 rm -rf build/copy-1 build/copy-2
+
+# The build a distribution's packager runs, as Debian's dh runs it: the
+# distribution's flags exported (CPPFLAGS added to CFLAGS and CXXFLAGS),
+# build type None, the log verbose, the tests of the native program, as a
+# user with no privileges, for whom the tests that need root skip.
+packager=$unpacked/packager
+mkdir "$packager" && copy "$packager" && chown -R nobody:nogroup "$packager" && chmod 755 "$unpacked"
+as_packager() {
+  (cd "$packager" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env -u VERRANT_REQUIRE_EVERY_TEST HOME="$packager" bash -c 'eval "$(dpkg-buildflags --export=sh)" &&
+      export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS" && '"$1")
+}
+echo "--- The packager's build, as the user nobody"
+# blhc reads a log from the line dpkg-buildpackage starts it with.
+log=$unpacked/build.log
+echo "dpkg-buildpackage: info: host architecture $(dpkg --print-architecture)" >"$log"
+built() { as_packager 'cmake -S . -B b -DCMAKE_BUILD_TYPE=None -DCMAKE_VERBOSE_MAKEFILE=ON -DVERRANT_TESTS=ON &&
+  cmake --build b -j 2' >>"$log" 2>&1 || { tail -n 30 "$log"; return 1; }; }
+# Only the summary of a run that passes: what ran, and what skipped.
+tested() { local said; said=$(as_packager 'ctest --test-dir b -j 2 --output-on-failure' 2>&1) || { echo "$said"; return 1; }
+  sed -n '/tests passed/,$p' <<<"$said"; }
+check "it builds" built
+# Without the stack protector where no function has a local array, and
+# without control-flow protection where the distribution asks for none.
+check "hardening-check finds it PIE, with fortified functions and read-only relocations" \
+  hardening-check --nostackprotector --nocfprotection "$packager/b/verrant"
+check "blhc finds every flag in the log" blhc --all "$log"
+check "its tests pass, those that need root skipped" tested
+check "it installs the program, its manual page, copyright and changelog where GNUInstallDirs puts them" test \
+  "$(as_packager 'DESTDIR=$HOME/root cmake --install b --prefix /usr >/dev/null && cd root && find . -type f | sort')" = \
+  "$(printf '.%s\n' $debian_files)"
 
 [ "$failures" -eq 0 ] || { echo "$failures package checks failed"; exit 1; }
 echo "Every package check passed"
