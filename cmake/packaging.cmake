@@ -61,15 +61,18 @@ else()
 
   # The static program, for any Linux: only in the tarball, never in a
   # plain install.
-  add_verrant_program(verrant_static ${VERRANT_FOLDERS_PER_LEVEL} "${VERRANT_DRIVE_ROOT}")
-  target_link_options(verrant_static PRIVATE -static)
-  set_target_properties(verrant_static PROPERTIES OUTPUT_NAME verrant RUNTIME_OUTPUT_DIRECTORY static)
-  install(TARGETS verrant_static DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
-  install(FILES ${made}/verrant.1 ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-    DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
-  set(CPACK_VERRANT_TARBALL verrant-${PROJECT_VERSION}-linux-${arch})
+  set(CPACK_GENERATOR DEB)
+  if(VERRANT_STATIC)
+    add_verrant_program(verrant_static ${VERRANT_FOLDERS_PER_LEVEL} "${VERRANT_DRIVE_ROOT}")
+    target_link_options(verrant_static PRIVATE -static)
+    set_target_properties(verrant_static PROPERTIES OUTPUT_NAME verrant RUNTIME_OUTPUT_DIRECTORY static)
+    install(TARGETS verrant_static DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
+    install(FILES ${made}/verrant.1 ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+      DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
+    set(CPACK_VERRANT_TARBALL verrant-${PROJECT_VERSION}-linux-${arch})
+    list(APPEND CPACK_GENERATOR TGZ)
+  endif()
 
-  set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # cpack has no variable for the Multi-Arch field: it goes on a line of its
@@ -111,15 +114,15 @@ On Linux a drive letter leads to a folder: drive C is ${VERRANT_DRIVE_ROOT}/c.")
       COMPONENT rpm EXCLUDE_FROM_ALL)
     # The folders every system owns stay out of the package.
     list(APPEND CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/doc /usr/share/licenses)
-    # The build host is one fixed name and the build time the commit's, and
-    # rpm's own post-install scripts, which would strip another architecture's program with this
-    # machine's tools, are left out: cpack has stripped it already.
+    # The build host is one fixed name, and the build time and every file's
+    # the commit's, as in the other packages. That replaces rpm's own
+    # post-install scripts, which would strip another architecture's
+    # program with this machine's tools: cpack has stripped it already.
     set(CPACK_RPM_SPEC_MORE_DEFINE "%define _buildhost reproducible
 %define packager ${CPACK_PACKAGE_CONTACT}
 %define _build_id_links none
 %define use_source_date_epoch_as_buildtime 1
-%define clamp_mtime_to_source_date_epoch 1
-%define __os_install_post %{nil}")
+%define __os_install_post test -z $SOURCE_DATE_EPOCH || find %{buildroot} -exec touch -h -d @$SOURCE_DATE_EPOCH {} +")
   endif()
 endif()
 

@@ -93,12 +93,16 @@ check_package() {
 
 # A short fill of a 50-folder tmpfs drive C by the program the words run,
 # with drive root /mnt: the first 300 lines it prints answering y and c,
-# then how many folders the drive holds. The folder $1 stands for /mnt.
+# then how many folders the drive holds. The folder $1 stands for /mnt. The
+# program is stopped once it has printed them, since it never ends by itself.
 short_fill() {
   local mnt=$1; shift
   mkdir -p "$mnt/c"
-  unshare -m --propagation private bash -c 'mount -t tmpfs -o nr_inodes=50 fill "$0/c" && mount --rbind "$0" /mnt &&
-    { printf "y\nc\n" | timeout 60 "$@" | head -n 300; find /mnt/c -mindepth 1 -type d | wc -l; }' "$mnt" "$@"
+  unshare -m --propagation private bash -c 'mount -t tmpfs -o nr_inodes=50 fill "$0/c" && mount --rbind "$0" /mnt || exit
+    out=$(mktemp)
+    printf "y\nc\n" | timeout 60 "$@" >"$out" &
+    while kill -0 $! 2>/dev/null && [ "$(wc -l <"$out")" -lt 300 ]; do sleep 0.1; done
+    kill $! 2>/dev/null; wait; head -n 300 "$out"; rm "$out"; find /mnt/c -mindepth 1 -type d | wc -l' "$mnt" "$@"
 }
 
 # Checks the static program's tarball $1 for architecture $2; the rest of
