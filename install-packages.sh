@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Verrant needs (Debian 12 and 13), with apt-get:
-# as root directly, otherwise through sudo.
-#
+# Installs the Debian packages Verrant needs (Debian 12 and 13) with apt-get,
+# through sudo unless run as root.
 #   bash install-packages.sh build   what building the program and its package needs
-#   bash install-packages.sh test    that, and what every test needs
-#
-# Besides the tools each list names, test brings Debian's cross compiler of
-# every other architecture of cmake/architectures.txt (each brings its own C
-# library) and Wine: its 64-bit half, and its 32-bit half where this kernel
-# starts i386 programs.
+#   bash install-packages.sh test    that, and what every test needs: the lists
+#     below, the cross compiler of every architecture of cmake/architectures.txt,
+#     and Wine (its 32-bit half where this kernel starts i386 programs)
 set -euo pipefail
 cd "$(dirname "$0")"
 

@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# Tells whether this kernel starts 32-bit x86 (i386) programs, by starting
-# one: a 96-byte program, written here byte by byte, whose only work is to
-# exit with status 7. Some x86-64 kernels start none (booted with
-# ia32_emulation=off, or in a virtual machine that allows 64-bit user code
-# only): the start then fails with "Exec format error" (ENOEXEC).
-#
+# Tells whether this kernel starts 32-bit x86 (i386) programs by starting a
+# 96-byte one, written here, that exits with status 7. Some x86-64 kernels
+# start none (ia32_emulation=off, some virtual machines): "Exec format error".
 #   bash kernel-runs-i386.sh [MACHINE]
-#
-# Exit status 0: it ran. 1: the kernel refused it. 2: it could not be tried.
-# A line on standard output says which, and what was tried. MACHINE, the
-# ELF machine number written into the program (3, i386, by default), lets a
-# test see the refusal on any kernel.
+# Exit status 0: it ran; 1: the kernel refused it; 2: it could not be tried;
+# a line on standard output says which. MACHINE, the ELF machine number (3,
+# i386, by default), lets a test see the refusal on any kernel.
 set -u
 machine=${1:-3}
 folder=$(mktemp -d "${TMPDIR:-/tmp}/verrant-i386-probe.XXXXXX") || { echo "no folder to try it in"; exit 2; }

@@ -2,18 +2,16 @@
 """Times the shipped program against the echo floor on fresh drives, in
 interleaved rounds, after checking at width 2 that each floor writes the
 program's transcript of the walk and makes its tree (bench/README.md tells
-the rest). It mounts drives over /mnt, so it runs itself in a private mount
-namespace of its own.
+the rest). It mounts drives over /mnt, so it runs only in a private mount
+namespace of its own, as bench/run.sh starts it.
 """
 import argparse
 import fcntl
 import os
 import random
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 DRIVE = "/mnt/c"
@@ -234,8 +232,8 @@ def prepare_wine(args):
 
 
 def stop_wine(args):
-    subprocess.run(under_wine(args, "wineserver", "-k"), stderr=subprocess.DEVNULL)
-    subprocess.run(under_wine(args, "wineserver", "-w"), stderr=subprocess.DEVNULL)
+    for how in ("-k", "-w"):
+        subprocess.run(under_wine(args, "wineserver", how), stderr=subprocess.DEVNULL)
 
 
 def measure(args, kind, shuffle):
@@ -252,10 +250,8 @@ def measure(args, kind, shuffle):
         calls = None if wine else count_calls(args, kind, width, full)
         rows.append((kind, "full" if full else "making", width, folders(width) / statistics.median(program),
                      ratios(program, floor), calls))
-        kind, phase, width, rate, ((median, low, high), (fastest, f_low, f_high)), calls = rows[-1]
-        print("%-6s %-7s %5d %11.0f   %.3f (%.3f-%.3f)   %.3f (%.3f-%.3f)   %s" %
-              (kind, phase, width, rate, median, low, high, fastest, f_low, f_high,
-               "-" if calls is None else "%.5f" % calls), flush=True)
+        print("%-6s %-7s %5d %11.0f   %.3f (%.3f-%.3f)   %.3f (%.3f-%.3f)   %s" % (
+            rows[-1][:4] + rows[-1][4][0] + rows[-1][4][1] + ("-" if calls is None else "%.5f" % calls,)), flush=True)
     if wine:
         stop_wine(args)
     return rows
@@ -284,26 +280,24 @@ def main():
     parser.add_argument("--rounds", type=int, default=9, help="rounds on tmpfs")
     parser.add_argument("--image-rounds", type=int, default=9, help="rounds on the other drives")
     parser.add_argument("--drives", default="tmpfs,ext4,xfs,btrfs,ntfs,wine")
-    parser.add_argument("--namespaced", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
-    if not args.namespaced:
-        os.execvp("unshare", ["unshare", "-m", "--propagation", "private", sys.executable,
-                              os.path.abspath(__file__), "--namespaced"] + sys.argv[1:])
     if os.readlink("/proc/self/ns/mnt") == os.readlink("/proc/%d/ns/mnt" % os.getppid()):
-        sys.exit("run.py: refused: not in a mount namespace of its own; nothing was mounted")
+        sys.exit("run.py: refused: not in a mount namespace of its own (bench/run.sh gives it one); "
+                 "nothing was mounted")
     args.build = os.path.abspath(args.build)
     args.windows_build = args.windows_build and os.path.abspath(args.windows_build)
     if args.width and not os.path.exists(program_path(args, args.width)):
         sys.exit("run.py: the benchmark builds no program of width %d: %s" % (args.width, " ".join(
             sorted(name for name in os.listdir(os.path.join(args.build, "bench")) if "_w" in name))))
-    run(["mount", "-t", "tmpfs", "-o", "size=64m", "bench-mnt", "/mnt"])
-    os.makedirs(DRIVE)
-    args.work = tempfile.mkdtemp(prefix="verrant-bench-", dir="/var/tmp")
+    # The drives' folder, images, outputs and Wine prefix live in memory, so
+    # that no trial waits on the machine's own disk writing out what an
+    # earlier one left, and vanish with the namespace.
+    run(["mount", "-t", "tmpfs", "-o", "size=4g", "bench", "/mnt"])
+    args.work = "/mnt/work"
     args.image, args.prefix = os.path.join(args.work, "drive.img"), os.path.join(args.work, "wineprefix")
-    # Drive images and outputs live in memory, so that no trial waits on the
-    # machine's own disk writing out what an earlier one left.
+    os.makedirs(DRIVE)
+    os.makedirs(args.work)
     try:
-        run(["mount", "-t", "tmpfs", "-o", "size=4g", "bench-work", args.work])
         for letter in "CQ":
             with open(os.path.join(args.work, "answers-" + letter), "w") as f:
                 f.write("y\n%s\n" % letter.lower())
@@ -321,11 +315,10 @@ def main():
         else:
             judge(rows, private)
     finally:
-        subprocess.run(["umount", "-R", "/mnt"], stderr=subprocess.DEVNULL)
+        # Nothing the namespace started outlives it: a Wine server, a FUSE driver.
         if os.path.isdir(args.prefix):
             stop_wine(args)
-        subprocess.run(["umount", args.work], stderr=subprocess.DEVNULL)
-        shutil.rmtree(args.work, ignore_errors=True)
+        subprocess.run(["umount", "-R", "/mnt"], stderr=subprocess.DEVNULL)
 
 
 if __name__ == "__main__":

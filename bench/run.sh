@@ -6,14 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
-if [ "$verdict" -eq 0 ]; then
-  windows=(windows wine32 "the 32-bit Windows program")
-elif [ "$verdict" -eq 1 ]; then
-  windows=(windows64 wine64 "the 64-bit Windows program, since $probe")
-else
-  echo "bench/run.sh: $probe" >&2
-  exit 1
-fi
+[ "$verdict" -le 1 ] || { echo "bench/run.sh: $probe" >&2; exit 1; }
+windows=(windows wine32 "the 32-bit Windows program")
+[ "$verdict" -eq 0 ] || windows=(windows64 wine64 "the 64-bit Windows program, since $probe")
 for preset in default "${windows[0]}"; do
   cmake --preset "$preset" -B "build/bench-$preset" -DVERRANT_BENCH=ON -DVERRANT_TEST_PROGRAMS=OFF >/dev/null
   cmake --build "build/bench-$preset" -j 2 >/dev/null
@@ -24,4 +19,5 @@ case "${1:-}" in
   --tiny) args+=(--width 2 --rounds 1 --image-rounds 1) ;;
   --quick) args+=(--rounds 5 --image-rounds 3) ;;
 esac
-exec python3 bench/run.py "${args[@]}"
+# Its drives are mounted in a mount namespace of its own, which ends with it.
+exec unshare -m --propagation private python3 bench/run.py "${args[@]}"

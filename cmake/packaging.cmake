@@ -1,9 +1,6 @@
-# What cpack makes in a build of the program: on Linux a Debian package
-# (verrant_<version>_<arch>.deb), an RPM package (verrant-<version>-1.<rpm
-# arch>.rpm, where RPM distributions have the architecture and rpmbuild is
-# installed) and a static program for any Linux in a tarball
-# (verrant-<version>-linux-<arch>.tar.gz); on Windows a zip for Windows users
-# (verrant-<version>-win32.zip, or -win64.zip).
+# What cpack makes in a build of the program (doc/packaging.md tells each):
+# on Linux a Debian package, an RPM package and the static program's
+# tarball, on Windows a zip.
 
 set(CPACK_PACKAGE_NAME verrant)
 set(CPACK_PACKAGE_VENDOR "The Verrant developers")
@@ -81,19 +78,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION "utils\nMulti-Arch: foreign")
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-  # cpack puts the summary above this as the synopsis.
-  set(CPACK_PACKAGE_DESCRIPTION "Verrant asks for a drive letter, then creates the folder 1_100billion on
-that drive and, beneath it, six nested levels of one hundred numbered
-folders each, printing every path as it goes. A complete run asks for more
-than a trillion folders, far more than any file system holds; once the
-drive is full every further folder is reported as a failure, until the
-run is stopped with Ctrl-C.
-.
-It is for testing what happens when a drive holds a huge, regular tree
-of folders and then runs out of room for more: how a file system, a backup
-program or a search index copes with both.
-.
-On Linux a drive letter leads to a folder: drive C is ${VERRANT_DRIVE_ROOT}/c.")
+  # The packages' description; cpack puts the summary above it as the synopsis.
+  file(READ ${doc}/description.txt.in description)
+  string(STRIP "${description}" description)
+  string(CONFIGURE "${description}" CPACK_PACKAGE_DESCRIPTION @ONLY)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 
   find_program(VERRANT_RPMBUILD rpmbuild)

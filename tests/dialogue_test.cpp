@@ -3,11 +3,6 @@
 // with the ones echoed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
-
 #include "tests/programs.h"
 #include "tests/transcript.h"
 

@@ -5,14 +5,6 @@
 #define VERRANT_TESTS_DRIVE_IMAGE_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "tests/files.h"
 #include "tests/process.h"

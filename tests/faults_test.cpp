@@ -2,13 +2,6 @@
 // outputs and inputs that cannot be used, hostile input, and a heap that
 // refuses a request.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "tests/drive_image.h"
 #include "tests/programs.h"

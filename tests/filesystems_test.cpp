@@ -4,12 +4,8 @@
 // folder) and must hold exactly the folders echoed as made. And a drive whose
 // driver dies in the middle of the walk.
 #include <gtest/gtest.h>
-#include <signal.h>
 
-#include <algorithm>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "tests/drive_image.h"
 #include "tests/programs.h"

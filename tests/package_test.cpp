@@ -3,12 +3,6 @@
 // small ext4 drive mounted as /mnt/c in a private mount namespace, and
 // stopped with Ctrl-C once the drive is full.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "tests/drive_image.h"
 #include "tests/files.h"

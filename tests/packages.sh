@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Builds the packages with cpack (for every architecture of
-# cmake/architectures.txt a Debian package, an RPM package where RPM has the
-# architecture and a static program's tarball; a zip for each Windows
-# program) and checks what a user gets: the files in each, lintian's and
-# rpmlint's verdicts, the Windows programs' headers and version resources,
-# the packaged programs, unpacked, answering n as the built one does, the
-# static ones filling a drive in an empty root, and that the same sources
-# built twice more elsewhere give the same bytes.
+# Builds every package with cpack (doc/packaging.md lists them) and checks
+# what a user gets: each package's files, its lint's verdict, its program
+# answering n as the built one does (the static ones filling a drive in an
+# empty root), the same bytes from the same sources built twice more, and
+# the build a distribution's packager runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,8 +24,7 @@ mapfile -t architectures < <(grep '^[a-z]' cmake/architectures.txt)
 presets=(default windows windows64)
 for row in "${architectures[@]:1}"; do presets+=("${row%% *}"); done
 
-# Builds the packages of the sources in $1 into $1/$work/<preset>, quietly:
-# only what the packages hold.
+# Builds the packages of the sources in $1 into $1/$work/<preset>, quietly.
 build_packages() {
   for preset in "${presets[@]}"; do
     local targets=(verrant)
@@ -39,7 +35,6 @@ build_packages() {
   done
 }
 
-# The packaged program answering n: the banner and the first question.
 answer_n() { printf 'n\n' | "$@"; }
 
 # What each format's own tools say of a package $1: its files, a field
@@ -58,7 +53,6 @@ rpm_install() { rpm --root "$2" --dbpath /rpm --nodeps --ignorearch --nosignatur
   rm -rf "$2/rpm" && test -x "$2/usr/bin/verrant"; }
 # Each format's files beyond the Debian ones, and how it names the C library
 # (rpm's own features aside).
-deb_more=""
 deb_libc='libc6(:[a-z0-9]+)? \(>= [0-9.]+\)'
 rpm_more=/usr/share/licenses/verrant/LICENSE
 rpm_libc='libc\.so\.6(\(.*\))?|rpmlib\(.*|rtld\(GNU_HASH\)'
@@ -74,7 +68,7 @@ check_package() {
   more=${format}_more libc=${format}_libc
   echo "--- $package"
   check "it holds the program, its manual page, copyright and changelog, and nothing else" \
-    test "$("${format}_files" "$package")" = "$(printf '%s\n' $debian_files ${!more} | sort)"
+    test "$("${format}_files" "$package")" = "$(printf '%s\n' $debian_files ${!more:-} | sort)"
   check "its version is the build's" test "$("${format}_field" "$package" version)" = "$version"
   check "it is for $arch" test "$("${format}_field" "$package" arch)" = "$arch"
   local requires=$("${format}_field" "$package" requires)
@@ -172,11 +166,9 @@ for row in "${architectures[@]}"; do
 done
 
 probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
-case $verdict in
-  0) run32=("${wine[@]}" wine32) ;;
-  1) run32=("Not run:" "$probe") ;;
-  *) fail "$probe"; run32=("Not run:" "$probe") ;;
-esac
+[ "$verdict" -le 1 ] || fail "$probe"
+run32=("${wine[@]}" wine32)
+[ "$verdict" -eq 0 ] || run32=("Not run:" "$probe")
 check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and compatibles" PE32 "${run32[@]}"
 check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "${wine[@]}" wine64
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")

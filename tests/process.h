@@ -7,11 +7,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -49,10 +49,10 @@ struct RunResult {
 };
 
 // The pieces of a run.
-inline long now_ms() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+// True, once asked, when that many seconds have passed since it was made.
+inline std::function<bool(const std::string &)> after(int seconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    return [until](const std::string &) { return std::chrono::steady_clock::now() >= until; };
 }
 
 // The child's standard input as asked; -1 leaves it closed.
@@ -84,6 +84,15 @@ inline void place(int descriptor, int target) {
     else dup2(safe, target);
 }
 
+// Replaces this process with the command, found on the PATH.
+[[noreturn]] inline void exec_command(const std::vector<std::string> &command) {
+    std::vector<char *> argv;
+    for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
 [[noreturn]] inline void start_child(const RunOptions &options, int in, int out, int err) {
     setpgid(0, 0);
     if (chdir(options.working_folder.c_str()) != 0) _exit(126);
@@ -92,12 +101,8 @@ inline void place(int descriptor, int target) {
     place(out, 1);
     for (int fd = 3; fd < 1024; fd++) close(fd);
     for (const std::string &setting : options.environment) putenv(strdup(setting.c_str()));
-    std::vector<char *> argv;
-    for (const std::string &word : options.command) argv.push_back(const_cast<char *>(word.c_str()));
-    argv.push_back(nullptr);
     signal(SIGPIPE, SIG_DFL);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    exec_command(options.command);
 }
 
 inline void drain(int &fd, std::string &into) {
@@ -156,9 +161,8 @@ inline RunResult run_program(const RunOptions &options) {
     int from_out = options.output_kind == OutputKind::ReaderGone ? -1 : out_pipe[0];
     int from_err = err_pipe[0];
     size_t sent = 0;
-    long deadline = now_ms() + options.timeout_seconds * 1000L;
+    auto deadline = after(options.timeout_seconds), give_up = deadline;
     bool killed = false;
-    long give_up = 0;
     while (from_out >= 0 || from_err >= 0) {
         if (to_child >= 0 && sent == options.input.size()) {
             close(to_child);
@@ -170,15 +174,15 @@ inline RunResult run_program(const RunOptions &options) {
         if (fds[1].revents) drain(from_err, result.error);
         if (to_child >= 0 && (fds[2].revents & (POLLOUT | POLLERR))) feed(options, to_child, sent);
         bool enough = options.watch && fds[0].revents && options.watch(result.output);
-        result.timed_out = result.timed_out || now_ms() > deadline;
+        result.timed_out = result.timed_out || deadline("");
         if (!killed && (enough || result.timed_out)) {
             kill(-child, SIGKILL);
             killed = true;
-            give_up = now_ms() + 2000;
+            give_up = after(2);
         }
         // A descendant in a session of its own may still hold the pipes:
         // once the group is killed, they are given up after a short wait.
-        if (killed && now_ms() > give_up) {
+        if (killed && give_up("")) {
             for (int *fd : {&from_out, &from_err}) {
                 if (*fd >= 0) close(*fd);
                 *fd = -1;

@@ -6,12 +6,6 @@
 #define VERRANT_TESTS_PROGRAMS_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <ostream>
-#include <string>
-#include <vector>
 
 #include "tests/files.h"
 #include "tests/process.h"
@@ -38,10 +32,10 @@ inline std::vector<Program> all_programs() {
 // The Linux program, for the tests that run it alone.
 inline Program native_program() { return all_programs()[0]; }
 
-// One Wine prefix for the whole test run, under the build tree; the tests
-// that use it are run one at a time, as each gives it its own drive letters.
+// One Wine prefix for the whole test run, under the build tree, used by one
+// test at a time, as each gives it its own drive letters; and what runs a
+// command under it.
 inline const std::string kPrefix = VERRANT_WINE_PREFIX;
-// What runs a command under that prefix, in Wine's environment.
 inline const std::vector<std::string> kWine = {"bash", VERRANT_WINE_SH, kPrefix};
 
 inline std::vector<std::string> under_wine(std::initializer_list<std::string> words) {
@@ -53,7 +47,7 @@ inline std::vector<std::string> under_wine(std::initializer_list<std::string> wo
 // The word in single quotes, for the shell.
 inline std::string shell_quoted(const std::string &word) {
     std::string out = "'";
-    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : word) out += c == '\'' ? "'\\''" : std::string(1, c);
     return out + "'";
 }
 

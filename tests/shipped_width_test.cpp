@@ -2,13 +2,8 @@
 // its walk, stopped once the first blocks of output have come, and a folder
 // renamed from outside while the walk is below it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "tests/programs.h"
 #include "tests/transcript.h"

@@ -5,29 +5,11 @@
 #ifndef VERRANT_TESTS_TERMINAL_H
 #define VERRANT_TESTS_TERMINAL_H
 
-#include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <string>
-#include <vector>
-
-// True, once asked, when that many seconds have passed since it was made.
-inline std::function<bool(const std::string &)> after(int seconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    return [until](const std::string &) { return std::chrono::steady_clock::now() >= until; };
-}
+#include "tests/process.h"
 
 struct Terminal {
     int master = -1;
@@ -59,12 +41,8 @@ struct Terminal {
             if (slave > 2) close(slave);
             close(master);
             if (chdir(folder.c_str()) != 0) _exit(126);
-            std::vector<char *> argv;
-            for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
-            argv.push_back(nullptr);
             signal(SIGINT, SIG_DFL);
-            execvp(argv[0], argv.data());
-            _exit(127);
+            exec_command(command);
         }
         // The far side stays open here too, so that nothing the program printed
         // is lost to the hang-up when it ends.
@@ -103,12 +81,7 @@ struct Terminal {
 
     // Reads until what was seen ends with tail.
     bool read_until(const std::string &tail, int idle_seconds = 5) {
-        return read_until(
-            [&](const std::string &text) {
-                return text.size() >= tail.size() &&
-                       text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-            },
-            idle_seconds);
+        return read_until([&](const std::string &text) { return text.ends_with(tail); }, idle_seconds);
     }
 
     bool type(const std::string &keys) {

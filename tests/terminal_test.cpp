@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/programs.h"
 #include "tests/transcript.h"
@@ -30,13 +28,8 @@ class TerminalTest : public ProgramTest {
     // Waits until the screen shows text, the last thing printed.
     bool shows(const std::string &text, int idle_seconds = 5) {
         std::string shown = screen_text(with_crlf(text));
-        return terminal_->read_until(
-            [&](const std::string &seen) {
-                std::string screen = screen_text(seen);
-                return screen.size() >= shown.size() &&
-                       screen.compare(screen.size() - shown.size(), shown.size(), shown) == 0;
-            },
-            idle_seconds);
+        return terminal_->read_until([&](const std::string &seen) { return screen_text(seen).ends_with(shown); },
+                                     idle_seconds);
     }
 
     // Types an answer and Enter: LF at a Linux terminal, CR at Wine's
