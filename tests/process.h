@@ -126,11 +126,10 @@ inline void feed(const RunOptions &options, int fd, size_t &sent) {
     if (options.chunk_pause_ms > 0) usleep(options.chunk_pause_ms * 1000);
 }
 
-// Runs the command in a process group of its own; a time-out or the watch
-// kills the whole group, and the pipes are given up two seconds after. A
-// command that starts daemons (a FUSE driver) runs them in a namespace of
-// its own (in_private_namespace), which ends with it. A fork that fails
-// leaves the result not exited, its error saying so.
+// Runs the command in a process group of its own, which a time-out or the
+// watch kills, giving up the pipes two seconds later; a command that starts
+// daemons (a FUSE driver) runs in_private_namespace, which ends them with it.
+// A fork that fails leaves the result not exited, its error saying so.
 inline RunResult run_program(const RunOptions &options) {
     signal(SIGPIPE, SIG_IGN);
     RunResult result;
@@ -180,8 +179,7 @@ inline RunResult run_program(const RunOptions &options) {
             killed = true;
             give_up = after(2);
         }
-        // A descendant in a session of its own may still hold the pipes:
-        // once the group is killed, they are given up after a short wait.
+        // A descendant in a session of its own may still hold the pipes.
         if (killed && give_up("")) {
             for (int *fd : {&from_out, &from_err}) {
                 if (*fd >= 0) close(*fd);

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command under the Wine prefix PREFIX, in the environment every Wine
-# run of the tests and the benchmark gets, making the prefix first where it
-# is missing. A command that begins with wine32 or wine64 runs Wine's 32-bit
-# or 64-bit loader directly: the wine command picks the 32-bit one whenever
-# it is installed, and falls back to the 64-bit one, silently, when it is not.
+# Runs a command under the Wine prefix PREFIX (made first where missing), in
+# the environment of every Wine run of the tests and the benchmark. wine32 and
+# wine64 run that loader itself: the wine command would fall back silently.
 #   bash tests/wine.sh PREFIX COMMAND...
 set -euo pipefail
 prefix=$1
