@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Verrant needs (Debian 12 and 13) with apt-get,
-# through sudo unless run as root.
-#   bash install-packages.sh build   what building the program and its package needs
-#   bash install-packages.sh test    that, and what every test needs: the lists
-#     below, the cross compiler of every architecture of cmake/architectures.txt,
-#     and Wine (its 32-bit half where this kernel starts i386 programs)
+# Installs with apt-get (through sudo unless root) what Verrant needs on Debian 12 and 13:
+#   bash install-packages.sh build   to build the program and its package
+#   bash install-packages.sh test    that, and every test's needs: the lists below, a cross
+#     compiler per row of cmake/architectures.txt, Wine (32-bit too where the kernel runs it)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -31,8 +29,7 @@ fi
 apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$@" </dev/null; }
 apt_install() { apt_get install -y -q --no-install-recommends "$@"; }
 
-# The probe's verdict on i386 programs: 0 the kernel runs them, 1 it refuses
-# them; anything else means it could not tell, which stops the install.
+# The probe's verdict on i386 programs: 0 runs, 1 refuses; else it stops the install.
 verdict=1
 if [ "$1" = test ]; then
   probe=$(bash kernel-runs-i386.sh) && verdict=0 || verdict=$?
@@ -41,9 +38,8 @@ if [ "$1" = test ]; then
   echo "install-packages.sh: $probe"
   if [ "$verdict" -eq 0 ]; then "${as_root[@]}" dpkg --add-architecture i386; fi
 fi
-# A package list that fails to update (a mirror in the middle of a sync, say)
-# is only a warning: the lists already there may still hold what is needed,
-# and apt-get install decides.
+# A list that fails to update (a mirror mid-sync, say) is only a warning: the
+# lists already there may hold what is needed, and apt-get install decides.
 apt_get update -q || echo "install-packages.sh: warning: some package lists could not be updated" >&2
 apt_install "${packages[@]}"
 # Wine's 32-bit half last, so that whatever stops it stops nothing else; its

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Tells whether this kernel starts 32-bit x86 (i386) programs by starting a
-# 96-byte one, written here, that exits with status 7. Some x86-64 kernels
-# start none (ia32_emulation=off, some virtual machines): "Exec format error".
-#   bash kernel-runs-i386.sh [MACHINE]
-# Exit status 0: it ran; 1: the kernel refused it; 2: it could not be tried;
-# a line on standard output says which. MACHINE, the ELF machine number (3,
+# Tells whether this kernel starts 32-bit x86 (i386) programs, which some
+# x86-64 kernels refuse (ia32_emulation=off), by starting a 96-byte one that
+# exits with status 7. Exit status 0: it ran; 1: the kernel refused it; 2: it
+# could not be tried; a line says which. MACHINE, the ELF machine number (3,
 # i386, by default), lets a test see the refusal on any kernel.
+#   bash kernel-runs-i386.sh [MACHINE]
 set -u
 machine=${1:-3}
 folder=$(mktemp -d "${TMPDIR:-/tmp}/verrant-i386-probe.XXXXXX") || { echo "no folder to try it in"; exit 2; }

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Times the shipped program against the echo floor on fresh drives, in
-interleaved rounds, after checking at width 2 that each floor writes the
-program's transcript of the walk and makes its tree (bench/README.md tells
-the rest). It mounts drives over /mnt, so it runs only in a private mount
-namespace of its own, as bench/run.sh starts it.
-"""
+"""Times the shipped program against the echo floor on fresh drives over /mnt,
+in interleaved rounds (bench/README.md tells how), in the private mount
+namespace bench/run.sh starts it in."""
 import argparse
 import fcntl
 import os
@@ -118,8 +115,7 @@ def timed_run(args, wine, name, width):
 
 
 def pin():
-    """Keeps a timed run on one processor, the last, so that no trial's time
-    depends on where the scheduler moved it."""
+    """Keeps a timed run on the last processor, wherever the scheduler would move it."""
     os.sched_setaffinity(0, {max(os.sched_getaffinity(0))})
 
 
@@ -224,10 +220,7 @@ def prepare_wine(args):
     """The benchmark's Wine prefix, drive Q leading to /mnt/c, and a Wine
     server kept running for every trial."""
     run(under_wine(args, args.wine, "--version"))
-    device = os.path.join(args.prefix, "dosdevices", "q:")
-    if os.path.lexists(device):
-        os.unlink(device)
-    os.symlink(DRIVE, device)
+    os.symlink(DRIVE, os.path.join(args.prefix, "dosdevices", "q:"))
     subprocess.Popen(under_wine(args, "wineserver", "-p")).wait()
 
 

@@ -9,9 +9,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/files.h"
 
 namespace {
@@ -109,17 +106,13 @@ TEST(ReadAnswer, SpansManyFills) {
 // Output into a file, read back after the run's final write-out.
 class FileOutput : public ::testing::Test {
   protected:
-    void SetUp() override {
-        path_ = folder_.path + "/out";
-        fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        attach_console(-1, fd_);
-    }
+    void SetUp() override { attach_console(-1, fd_); }
     void TearDown() override { close(fd_); }
     std::string written() { return read_file(path_); }
 
     TempFolder folder_;
-    std::string path_;
-    int fd_ = -1;
+    std::string path_ = folder_.path + "/out";
+    int fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 };
 
 TEST_F(FileOutput, LineFeedsBecomeCrLf) {

@@ -1,9 +1,6 @@
 // Directory creation on real folders: drive letters lead to ./drives here.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <string>
 
 #include "platform/console.h"
 #include "tests/files.h"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes and mounts the drives the tests and the benchmark fill: an image file
-# formatted with mkfs, mounted in the caller's mount namespace (NTFS through
-# ntfs-3g, exFAT through exfat-fuse on a loop device, as a stick would be, the
-# others loop-mounted), read-only, or taken by one file but LEAVE KiB.
+# made with mkfs, mounted in the caller's namespace (NTFS by ntfs-3g, exFAT by
+# exfat-fuse on a loop device, as a stick is, the others loop-mounted),
+# read-only, or taken by one file but LEAVE KiB.
 #   bash tests/drive.sh make IMAGE TYPE MEGABYTES [MKFS WORDS...]
 #   bash tests/drive.sh mount IMAGE TYPE FOLDER [ro | LEAVE]
 set -euo pipefail

@@ -1,10 +1,8 @@
-// Faults a user can meet, on the real program: a read-only drive,
-// outputs and inputs that cannot be used, hostile input, and a heap that
-// refuses a request.
+// Faults a user can meet, on the real program: a read-only drive, outputs and
+// inputs that cannot be used, hostile input, and a heap that refuses a request.
 #include <gtest/gtest.h>
 
 #include "tests/drive_image.h"
-#include "tests/programs.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -18,8 +16,6 @@ class Faults : public ::testing::Test {
 
     size_t folders_made() { return drives_.folders_on('c').size(); }
 
-    std::string complete(const std::string &between) { return with_crlf(full_transcript('c', 2, between)); }
-
     static void expect_clean_exit(const RunResult &result) {
         EXPECT_TRUE(result.exited) << "signal " << result.signal;
         EXPECT_EQ(result.exit_status, 0);
@@ -31,9 +27,8 @@ class Faults : public ::testing::Test {
 };
 
 TEST_F(Faults, AReadOnlyDriveFailsAtTheRoot) {
-    DriveImage read_only{{"tmpfs", 0, "ro,size=64k", -1}, ""};
-    std::string missing = missing_for(read_only.file_system);
-    if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
+    FileSystem read_only{"tmpfs", 0, "ro,size=64k", -1};
+    SKIP_OR_FAIL_FOR_LACK_OF(missing_for(read_only));
     RunOptions run = options("y\nc\n");
     run.command = with_drive_mounted(read_only, drive_, run.command);
     RunResult result = run_program(run);
@@ -63,7 +58,7 @@ TEST_F(Faults, InputThatCannotBeReadCountsAsTheEnd) {
 }
 
 TEST_F(Faults, HostileInputShapes) {
-    std::string tree = complete(kAsked);
+    std::string tree = full_transcript('c', kAsked);
     // A megabyte of blanks before each answer.
     std::string blanks(1 << 20, ' ');
     RunResult result = run_program(options(blanks + "y" + blanks + "\n" + blanks + "c\n"));
@@ -83,7 +78,7 @@ TEST_F(Faults, HostileInputShapes) {
     // NUL bytes answer nothing usable.
     result = run_program(options(std::string("\0\ny\n\0\n\0c\n", 10)));
     std::string reenter = kReenter + "\n";
-    EXPECT_EQ(result.output, complete(kInvalid + kAsked + reenter + reenter));
+    EXPECT_EQ(result.output, full_transcript('c', kInvalid + kAsked + reenter + reenter));
     EXPECT_EQ(folders_made(), 127u);
 }
 
@@ -101,20 +96,18 @@ RunResult refusing(const RunOptions &base, int size, int nth) {
 }
 
 TEST_F(Faults, AMissingWorkingBufferIsNamedAndNothingElseHappens) {
-    struct Case {
-        int size, nth;
-        const char *message;
-    } cases[] = {
+    // The size of the request refused, which of that size, and what is said.
+    const std::tuple<int, int, const char *> cases[] = {
         {2, 1, "       Failed to free theEnd\n"},
         {4, 1, "        Failed to free pint_a_2_str\n"},
         {103, 1, "       Failed to free pdir\n"},
         {2, 2, "       Failed to free pdriveLetter\n"},
         {103, 2, "       Failed to free pdir_level\n"},
     };
-    for (const Case &c : cases) {
-        RunResult result = refusing(options("y\nc\n"), c.size, c.nth);
+    for (auto [size, nth, message] : cases) {
+        RunResult result = refusing(options("y\nc\n"), size, nth);
         expect_clean_exit(result);
-        EXPECT_EQ(result.output, with_crlf(c.message)) << c.size << " " << c.nth;
+        EXPECT_EQ(result.output, with_crlf(message)) << size << " " << nth;
         EXPECT_EQ(folders_made(), 0u);
     }
 }
@@ -150,7 +143,7 @@ TEST_F(Faults, ValgrindFindsNoErrorsOrLeaks) {
                    "--errors-for-leak-kinds=all", native_program().width2};
     RunResult result = run_program(run);
     expect_clean_exit(result);
-    EXPECT_EQ(result.output, complete(kAsked));
+    EXPECT_EQ(result.output, full_transcript('c', kAsked));
 }
 
 #endif

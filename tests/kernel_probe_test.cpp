@@ -3,7 +3,6 @@
 // refusal anywhere; its verdict on i386 is the one the table acts on.
 #include <gtest/gtest.h>
 
-#include "tests/process.h"
 #include "tests/programs.h"
 
 namespace {

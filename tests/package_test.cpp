@@ -1,22 +1,13 @@
-// The program as users get it: unpacked from the Debian package (one hundred
-// folders a level, drive letters leading to /mnt), at a terminal, filling a
-// small ext4 drive mounted as /mnt/c in a private mount namespace, and
-// stopped with Ctrl-C once the drive is full.
+// The program as users get it, from the Debian package (one hundred folders a
+// level, drives under /mnt), at a terminal, filling a small ext4 drive as
+// /mnt/c in a private mount namespace, and stopped with Ctrl-C once it is full.
 #include <gtest/gtest.h>
 
 #include "tests/drive_image.h"
-#include "tests/files.h"
-#include "tests/process.h"
 #include "tests/terminal.h"
 #include "tests/transcript.h"
 
 namespace {
-
-size_t count_of(const std::string &text, const std::string &part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
-    return count;
-}
 
 TEST(Package, TheShippedProgramFillsADriveAndIsStoppedWithCtrlC) {
     RunOptions dpkg;
@@ -25,9 +16,8 @@ TEST(Package, TheShippedProgramFillsADriveAndIsStoppedWithCtrlC) {
     std::string deb = std::string(VERRANT_PACKAGE_FOLDER) + "/verrant_" VERRANT_VERSION "_" +
                       architecture.substr(0, architecture.find('\n')) + ".deb";
     if (access(deb.c_str(), R_OK) != 0) SKIP_OR_FAIL_FOR_LACK_OF("the Debian package " + deb);
-    DriveImage drive{{"ext4", 8, "-N 256", -1}, ""};  // room for 245 folders
-    std::string missing = missing_for(drive.file_system);
-    if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);
+    FileSystem drive{"ext4", 8, "-N 256", -1};  // room for 245 folders
+    SKIP_OR_FAIL_FOR_LACK_OF(missing_for(drive));
     TempFolder folder;
     ASSERT_EQ(system(("dpkg-deb -x " + deb + " " + folder.path + "/unpacked").c_str()), 0);
     ASSERT_TRUE(make_image(drive, folder.path + "/image"));
@@ -42,10 +32,11 @@ TEST(Package, TheShippedProgramFillsADriveAndIsStoppedWithCtrlC) {
     ASSERT_TRUE(terminal.read_until("to begin:")) << terminal.seen;
     ASSERT_TRUE(terminal.type("c\n"));
     // The drive fills after a few hundred folders; a thousand failures later
-    // the user has seen enough. A terminal gets each text as it is printed, so
-    // the last failure's path may not have come yet: one more is awaited.
-    ASSERT_TRUE(terminal.read_until(
-        [](const std::string &seen) { return count_of(seen, "\nFailed to write ") > 1000; }, 30))
+    // the user has seen enough.
+    auto enough = [](const std::string &seen) {
+        return std::ranges::count_if(echoed_paths(seen), [](const Echoed &path) { return path.failed; }) >= 1000;
+    };
+    ASSERT_TRUE(terminal.read_until(enough, 30))
         << terminal.seen.substr(terminal.seen.size() > 300 ? terminal.seen.size() - 300 : 0);
     ASSERT_TRUE(terminal.type("\x03"));
     // The interrupt ends the program, and the drive is unmounted after it.

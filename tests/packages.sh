@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # Builds every package with cpack (doc/packaging.md lists them) and checks
-# what a user gets: each package's files, its lint's verdict, its program
-# answering n as the built one does (the static ones filling a drive in an
-# empty root), the same bytes from the same sources built twice more, and
-# the build a distribution's packager runs.
+# what a user gets: files, lint, the program (the static one in an empty
+# root), the same bytes from two more builds, and a packager's build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,9 +35,8 @@ build_packages() {
 
 answer_n() { printf 'n\n' | "$@"; }
 
-# What each format's own tools say of a package $1: its files, a field
-# (version, arch or requires), lint's verdict, and the package installed
-# into the empty folder $2.
+# Each format's tools on a package $1: its files, a field (version, arch or
+# requires), lint's verdict, and the package installed into the folder $2.
 deb_files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print substr($NF, 2)}' | sort; }
 deb_field() { local -A name=([version]=Version [arch]=Architecture [requires]=Depends)
   dpkg-deb -f "$1" "${name[$2]}" | sed 's/, /\n/g'; }
@@ -85,10 +82,9 @@ check_package() {
   check "... and the holders LICENSE names" grep -qx "Copyright: $copyright" "$unpacked/root/usr/share/doc/verrant/copyright"
 }
 
-# A short fill of a 50-folder tmpfs drive C by the program the words run,
-# with drive root /mnt: the first 300 lines it prints answering y and c,
-# then how many folders the drive holds. The folder $1 stands for /mnt. The
-# program is stopped once it has printed them, since it never ends by itself.
+# A short fill of a 50-folder tmpfs drive C, the folder $1 standing for /mnt,
+# by the program the words run: the first 300 lines it prints answering y and
+# c (then it is stopped: it never ends by itself), and the folders it made.
 short_fill() {
   local mnt=$1; shift
   mkdir -p "$mnt/c"
@@ -99,9 +95,8 @@ short_fill() {
     kill $! 2>/dev/null; wait; head -n 300 "$out"; rm "$out"; find /mnt/c -mindepth 1 -type d | wc -l' "$mnt" "$@"
 }
 
-# Checks the static program's tarball $1 for architecture $2; the rest of
-# the words are its qemu, or none. It runs in a root holding nothing but
-# its own files and /mnt: no C library, no loader.
+# Checks the static program's tarball $1 for architecture $2, run by its qemu
+# (the other words, or none) in a root of its own files and /mnt alone.
 check_tarball() {
   local tarball=$1 arch=$2 top root=$unpacked/static; shift 2
   top=$(basename "$tarball" .tar.gz)
@@ -117,9 +112,8 @@ check_tarball() {
     cmp <(short_fill "$root/mnt" "${runner[@]}") "$unpacked/fill.txt"
 }
 
-# Checks a Windows zip whose program's PE header names machine $2 and
-# optional header $3 (PE32 or PE32+); the rest of the words run its
-# program, or are "Not run:" and why.
+# Checks a Windows zip whose program is for machine $2, PE type $3; the rest
+# of the words run its program, or are "Not run:" and why.
 check_zip() {
   local zip=$1 machine=$2 magic=$3; shift 3
   local top=$unpacked/zip/$(basename "$zip" .zip)
@@ -173,11 +167,9 @@ check_zip "$work/windows/verrant-$version-win32.zip" "Intel 386 or later, and co
 check_zip "$work/windows64/verrant-$version-win64.zip" "AMD AMD64" PE32+ "${wine[@]}" wine64
 packages+=("$work/windows/verrant-$version-win32.zip" "$work/windows64/verrant-$version-win64.zip")
 
-# Two more builds of the same sources beside this one, on the same file
-# system (cpack counts the sizes of the folders it packs): a clone's source
-# archive (git archive) of the commit or, with changes not yet committed, of
-# its tracked files as they stand (git stash create), stamped as the clone's
-# build is, with the last commit's time.
+# Two more builds beside this one, on its file system (cpack counts folder
+# sizes): of git archive of the commit, or of the tracked files as they stand
+# (git stash create), stamped with the last commit's time as the clone's is.
 if git rev-parse --git-dir >/dev/null 2>&1; then
   tree=$(git stash create)
   if [ -n "$tree" ]; then export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}; fi
@@ -203,10 +195,9 @@ for package in "${packages[@]}"; do
 done
 rm -rf build/copy-1 build/copy-2
 
-# The build a distribution's packager runs, as Debian's dh runs it: the
-# distribution's flags exported (CPPFLAGS added to CFLAGS and CXXFLAGS),
-# build type None, the log verbose, the tests of the native program, as a
-# user with no privileges, for whom the tests that need root skip.
+# A packager's build, as Debian's dh runs it: the distribution's flags (CPPFLAGS
+# in CFLAGS and CXXFLAGS), build type None, a verbose log, the native tests,
+# as a user with no privileges, for whom the tests that need root skip.
 packager=$unpacked/packager
 mkdir "$packager" && copy "$packager" && chown -R nobody:nogroup "$packager" && chmod 755 "$unpacked"
 as_packager() {

@@ -48,7 +48,6 @@ struct RunResult {
     bool timed_out = false;
 };
 
-// The pieces of a run.
 // True, once asked, when that many seconds have passed since it was made.
 inline std::function<bool(const std::string &)> after(int seconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -153,13 +152,10 @@ inline RunResult run_program(const RunOptions &options) {
     close(out_pipe[1]);
     close(err_pipe[1]);
     int to_child = in_pipe[1];
-    if (options.input_kind != InputKind::Pipe) {
-        close(to_child);
-        to_child = -1;
-    }
     int from_out = options.output_kind == OutputKind::ReaderGone ? -1 : out_pipe[0];
     int from_err = err_pipe[0];
-    size_t sent = 0;
+    // Input given otherwise than through the pipe counts as sent: the pipe is closed at once.
+    size_t sent = options.input_kind == InputKind::Pipe ? 0 : options.input.size();
     auto deadline = after(options.timeout_seconds), give_up = deadline;
     bool killed = false;
     while (from_out >= 0 || from_err >= 0) {
@@ -197,19 +193,16 @@ inline RunResult run_program(const RunOptions &options) {
     return result;
 }
 
-// True where every test must run (tests/run-all.sh as root, as CI runs it,
-// sets VERRANT_REQUIRE_EVERY_TEST).
-inline bool every_test_must_run() {
-    const char *required = getenv("VERRANT_REQUIRE_EVERY_TEST");
-    return required != nullptr && strcmp(required, "1") == 0;
-}
-
-// Ends a test that lacks what it needs: a failure naming it where every test
-// must run, a skip naming it elsewhere.
-#define SKIP_OR_FAIL_FOR_LACK_OF(what)                                  \
-    do {                                                                \
-        if (every_test_must_run()) FAIL() << "cannot run: " << (what); \
-        GTEST_SKIP() << (what);                                         \
+// Ends a test that lacks what it needs (what names it; "" is nothing): a
+// failure naming it where every test must run (tests/run-all.sh as root, as
+// CI runs it, sets VERRANT_REQUIRE_EVERY_TEST=1), a skip naming it elsewhere.
+#define SKIP_OR_FAIL_FOR_LACK_OF(what)                                                  \
+    do {                                                                                \
+        const std::string lacking = (what);                                             \
+        const char *every = getenv("VERRANT_REQUIRE_EVERY_TEST");                       \
+        if (lacking.empty()) break;                                                     \
+        if (every && strcmp(every, "1") == 0) FAIL() << "cannot run: " << lacking;      \
+        GTEST_SKIP() << lacking;                                                        \
     } while (0)
 
 #endif

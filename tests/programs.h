@@ -1,7 +1,6 @@
-// The programs the whole-program tests run, one row each: the Linux program,
-// the Windows programs under Wine, and every other Linux architecture's under
-// its qemu, each at widths 2 and 4, its drive letters leading to folders of
-// the test's own.
+// The programs the whole-program tests run, one row each, at widths 2 and 4:
+// the Linux program, the Windows ones under Wine, every other architecture's
+// under its qemu; drive letters lead to folders of the test's own.
 #ifndef VERRANT_TESTS_PROGRAMS_H
 #define VERRANT_TESTS_PROGRAMS_H
 
@@ -32,9 +31,8 @@ inline std::vector<Program> all_programs() {
 // The Linux program, for the tests that run it alone.
 inline Program native_program() { return all_programs()[0]; }
 
-// One Wine prefix for the whole test run, under the build tree, used by one
-// test at a time, as each gives it its own drive letters; and what runs a
-// command under it.
+// One Wine prefix for the test run, used by one test at a time (each gives it
+// its own drive letters), and the command that runs words under it.
 inline const std::string kPrefix = VERRANT_WINE_PREFIX;
 inline const std::vector<std::string> kWine = {"bash", VERRANT_WINE_SH, kPrefix};
 
@@ -59,9 +57,8 @@ inline std::string stop_wine_server() {
     return wine + "wineserver -k 2>/dev/null; " + wine + "wineserver -w";
 }
 
-// Why this kernel cannot run the program, as the probe found, or "": the
-// probe's verdict on i386 programs, found once. No test of such a row runs,
-// even where every test must.
+// Why this kernel cannot run the program, as the probe found once, or "". No
+// test of such a row runs, even where every test must.
 inline std::string refused_by_kernel(const Program &program) {
     static const std::string refusal = [] {
         RunOptions probe;
@@ -95,8 +92,7 @@ inline std::string missing_for(const Program &program) {
     do {                                                                        \
         std::string refused = refused_by_kernel(program);                       \
         if (!refused.empty()) GTEST_SKIP() << refused;                          \
-        std::string missing = missing_for(program);                             \
-        if (!missing.empty()) SKIP_OR_FAIL_FOR_LACK_OF(missing);                \
+        SKIP_OR_FAIL_FOR_LACK_OF(missing_for(program));                         \
     } while (0)
 
 // The command that runs one of the program's executables.
@@ -130,7 +126,7 @@ struct Drives {
 
     // The folders made on a drive, as drive-letter paths, sorted.
     std::vector<std::string> folders_on(char letter) const {
-        return folders_below(path_of(letter), std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\");
+        return folders_below(path_of(letter), std::string(1, static_cast<char>(toupper(letter))) + ":\\");
     }
 
     // A run of the width-2 program (or another executable) with this input.

@@ -1,13 +1,11 @@
-// A program on the far side of a pseudo-terminal, as at a console: the
-// terminal is its controlling terminal, so Ctrl-C typed there interrupts it.
-// The terminal neither echoes what is typed nor changes what is printed, so
-// what is seen is exactly the program's bytes.
+// A program at a pseudo-terminal, its controlling terminal, so Ctrl-C typed
+// there interrupts it. The terminal neither echoes what is typed nor changes
+// what is printed: what is seen is exactly the program's bytes.
 #ifndef VERRANT_TESTS_TERMINAL_H
 #define VERRANT_TESTS_TERMINAL_H
 
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 
 #include "tests/process.h"
 
@@ -19,25 +17,22 @@ struct Terminal {
     // Starts command in folder.
     Terminal(const std::vector<std::string> &command, const std::string &folder) {
         int slave = -1;
-        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return;
+        // Wide enough that no line of the program's is wrapped by a console
+        // that draws the screen itself.
+        winsize size = {50, 200, 0, 0};
+        if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return;
         termios mode;
         tcgetattr(slave, &mode);
         mode.c_lflag &= ~ECHO;   // keep the transcript to what the program prints
         mode.c_oflag &= ~OPOST;  // and its bytes unchanged
         mode.c_iflag &= ~ICRNL;  // a CR typed is Enter to a console that reads raw keys
         tcsetattr(slave, TCSANOW, &mode);
-        // Wide enough that no line of the program's is wrapped by a console
-        // that draws the screen itself.
-        winsize size = {50, 200, 0, 0};
-        ioctl(slave, TIOCSWINSZ, &size);
         child = fork();
         if (child < 0) seen = std::string("cannot start the program: fork failed: ") + strerror(errno);
         if (child == 0) {
             setsid();
             ioctl(slave, TIOCSCTTY, 0);
-            dup2(slave, 0);
-            dup2(slave, 1);
-            dup2(slave, 2);
+            for (int fd : {0, 1, 2}) dup2(slave, fd);
             if (slave > 2) close(slave);
             close(master);
             if (chdir(folder.c_str()) != 0) _exit(126);
@@ -88,14 +83,13 @@ struct Terminal {
         return write(master, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
     }
 
-    // Reads what is left while waiting for the program (up to two minutes
-    // in all); returns its exit status, 128 + the signal that ended it, or
-    // -1 when it did not end.
+    // Reads while the program runs, a second at a time however much it
+    // prints, for two minutes at most, then what it left in the terminal;
+    // returns its exit status, 128 + the signal that ended it, or -1 when it
+    // did not end.
     int wait_for_end() {
         int status = 0;
         pid_t ended = 0;
-        // Reads while the program runs, a second at a time however much it
-        // prints, for two minutes at most; then what it left in the terminal.
         for (int waited = 0; child > 0 && ended == 0 && waited < 120; waited++) {
             read_until(after(1), 1);
             ended = waitpid(child, &status, WNOHANG);

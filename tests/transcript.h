@@ -4,6 +4,7 @@
 #define VERRANT_TESTS_TRANSCRIPT_H
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <sstream>
@@ -70,26 +71,24 @@ inline void walk_level(int level, const std::string &parent, int width, size_t l
     }
 }
 
-// The folders a program of width makes on drive letter (upper case), the
+// The folders a program of width makes on drive letter (either case), the
 // root first, in the order it makes them: all of them, or the first limit.
 inline std::vector<std::string> walk_paths(char letter, int width, size_t limit = SIZE_MAX) {
-    std::string root = std::string(1, letter) + ":\\1_100billion\\";
+    std::string root = std::string(1, static_cast<char>(toupper(letter))) + ":\\1_100billion\\";
     std::vector<std::string> paths = {root};
     walk_level(1, root, width, limit, paths);
     return paths;
 }
 
-// The whole transcript of a complete run of width on drive letter (lower
-// case), with LF line ends, and with between printed between the first
-// question and the root path.
-inline std::string full_transcript(char letter, int width, const std::string &between) {
+// The whole transcript, as printed, of a complete width-2 run on drive
+// letter (lower case), with between printed between the first question and
+// the root path.
+inline std::string full_transcript(char letter, const std::string &between) {
     std::string text = kOpening + between;
     // Every path and an empty line; a leaf, one more.
-    for (const std::string &path : walk_paths(static_cast<char>(letter - 'a' + 'A'), width)) {
-        bool leaf = path.size() > 9 && path.compare(path.size() - 9, 9, "_hundred\\") == 0;
-        text += path + (leaf ? "\n\n\n" : "\n\n");
-    }
-    return text + kSuccess;
+    for (const std::string &path : walk_paths(letter, 2))
+        text += path + (path.ends_with("_hundred\\") ? "\n\n\n" : "\n\n");
+    return with_crlf(text + kSuccess);
 }
 
 // One path the program echoed, made or reported as failed.

@@ -18,8 +18,7 @@ esac
 for needed in "$loader" /usr/lib/wine/wine64; do
   [ -x "$needed" ] || { echo "Wine's loader $needed, which is not installed" >&2; exit 127; }
 done
-# The prefix is made with the 64-bit loader, which every machine that runs
-# Wine has.
+# The prefix is made with the 64-bit loader, which every Wine machine has.
 if [ ! -e "$prefix/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot --init >&2 && wineserver -w ||
     { echo "a Wine prefix: wineboot --init failed" >&2; exit 1; }
