@@ -143,10 +143,13 @@ def check_floor(args, wine, kind):
 
 
 def trials(args, wine, kind, width, full, rounds, shuffle):
-    """Seconds of each contender's runs, interleaved in shuffled rounds."""
+    """Seconds of each contender's runs in rounds of four, A B B A in a
+    shuffled order, so that the machine's speed drifting within a round
+    weighs on both alike: a round's two runs of each stand side by side."""
     seconds = {"verrant": [], "echo-floor": []}
     for _ in range(rounds):
-        for name in shuffle.sample(sorted(seconds), 2):
+        order = shuffle.sample(sorted(seconds), 2)
+        for name in order + order[::-1]:
             mount(args, kind, full, width)
             before = used_inodes()
             try:
@@ -162,10 +165,11 @@ def trials(args, wine, kind, width, full, rounds, shuffle):
 
 def ratios(program, floor):
     """(median of the rounds' ratios, their range), (fastest against fastest,
-    its range leaving out one round)."""
-    pairs = [f / p for p, f in zip(program, floor)]
-    left_out = [min(floor[:i] + floor[i + 1:]) / min(program[:i] + program[i + 1:])
-                for i in range(len(program))] if len(program) > 1 else [min(floor) / min(program)]
+    its range leaving out one round), from rounds of two runs each."""
+    rounds = range(len(program) // 2)
+    pairs = [sum(floor[2 * i:2 * i + 2]) / sum(program[2 * i:2 * i + 2]) for i in rounds]
+    left_out = [min(floor[:2 * i] + floor[2 * i + 2:]) / min(program[:2 * i] + program[2 * i + 2:])
+                for i in rounds] if len(pairs) > 1 else [min(floor) / min(program)]
     return ((statistics.median(pairs), min(pairs), max(pairs)),
             (min(floor) / min(program), min(left_out), max(left_out)))
 
